@@ -1,0 +1,6 @@
+#include "app/LauncherApp.h"
+
+BOOL CLauncherApp::InitInstance()
+{
+    return FALSE;
+}

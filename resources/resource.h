@@ -1,0 +1,74 @@
+// Resource and command ids of COBWELD.EXE.
+#pragma once
+
+// Icons
+#define IDR_MAINFRAME               128
+
+// Dialogs
+#define IDD_ABOUTBOX                100
+#define IDD_MAIN                    102
+#define IDD_ENTRY                   129
+#define IDD_ICON                    131
+#define IDD_HELP                    140
+
+// System-menu commands of the main window
+#define IDM_ABOUTBOX                0x0010
+#define IDM_CREATE_GROUP            0x0020
+
+// The help command, shared by every dialog's Help button
+#ifndef ID_HELP
+#define ID_HELP                     0xE145
+#endif
+
+// Main window
+#define IDC_PROGRAM_LIST            1001
+#define IDC_DELETE                  1003
+#define IDC_NEW                     1004
+#define IDC_PROPERTIES              1005
+#define IDC_UP                      1015
+#define IDC_DOWN                    1016
+#define IDC_EXIT                    1019
+#define IDC_REACQUIRE               1021
+
+// Entry properties dialog
+#define IDC_BROWSE                  4
+#define IDC_TITLE                   1004
+#define IDC_COMMAND_LINE            1005
+#define IDC_DIRECTORY               1006
+#define IDC_RUN_MINIMIZED           1007
+#define IDC_REGISTRY_NAME           1008
+#define IDC_ICON_PREVIEW            1009
+#define IDC_CHANGE_ICON             1010
+#define IDC_RETRIEVE_AGAIN          1020
+
+// Icon picker
+#define IDC_ICON_FILE               1011
+#define IDC_ICON_LIST               1012
+#define IDC_ICON_BROWSE             1013
+
+// Help window
+#define IDC_HELP_TEXT               1030
+
+// Strings
+#define IDS_ABOUTBOX                101
+#define IDS_CREATE_GROUP            1017
+#define IDS_CONFIRM_ABANDON_WAIT    1018
+#define IDS_LAUNCH_FAILED           1019
+#define IDS_WAITING_SUFFIX          1021
+#define IDS_CAPTURE_FAILED          1022
+#define IDS_CONFIRM_REACQUIRE       1023
+#define IDS_CONFIRM_DELETE          1024
+#define IDS_ALREADY_RUNNING         1025
+// Texts the program keeps beside the numbered ones above
+#define IDS_RESTORE_FAILED          1101
+#define IDS_ENUM_FAILED             1102
+#define IDS_GROUP_CREATE_NOTICE     1103
+#define IDS_GROUP_UPDATE_QUESTION   1104
+#define IDS_PROGRAM_FILTER          1105
+#define IDS_PROGRAM_BROWSE_TITLE    1106
+#define IDS_ICON_FILTER             1107
+#define IDS_ICON_BROWSE_TITLE       1108
+#define IDS_HELP_TITLE              1109
+
+// The help text, a UTF-8 text resource
+#define IDR_HELP_TEXT               200

@@ -1,0 +1,38 @@
+#!/bin/bash
+# Runs every test: installs what is missing, builds, creates a fresh Wine
+# prefix inside the build tree and runs CTest under a private Xvfb.
+# Extra arguments go to ctest (for example -R Registry).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${COBWELD_BUILD_DIR:-$root/build}
+
+"$root/scripts/deps.sh"
+"$root/scripts/build.sh" "$build"
+
+. "$root/scripts/headless.sh"
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export LC_ALL=ja_JP.UTF-8
+
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    stop_xvfb
+}
+trap cleanup EXIT
+
+# Always the tests' own display, never the user's desktop.
+start_xvfb
+echo "Tests run on Xvfb display $DISPLAY, Wine prefix $WINEPREFIX"
+
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+# One wineserver for the whole run keeps each test's start short; the
+# session's own processes (services, desktop, Program Manager) start now, so
+# that none starts inside a test and holds on to its output.
+wineserver -p
+wine "$build/bin/wine_warmup.exe" >/dev/null 2>&1 || echo "warning: Program Manager (DDE) did not answer" >&2
+
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@"
