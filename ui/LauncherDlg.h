@@ -67,6 +67,10 @@ public:
     UINT OnChildExited();
     // WM_WAIT_FINISHED, on the interface thread.
     void OnWaitFinished();
+    // The close flow's end of a running wait: the launched program keeps
+    // running, nothing is captured when it ends, and the wait thread no
+    // longer touches this window or the list. Leaves m_pWaitThread NULL.
+    void AbandonWait();
 
 protected:
     void DoDataExchange() override;
