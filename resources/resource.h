@@ -70,5 +70,6 @@
 #define IDS_ICON_BROWSE_TITLE       1108
 #define IDS_HELP_TITLE              1109
 
-// The help text, a UTF-8 text resource
-#define IDR_HELP_TEXT               200
+// The help text, a UTF-8 text resource of type HELPTEXT; the framework's
+// help window looks for it under this id
+#define IDR_HELP_TEXT               1
