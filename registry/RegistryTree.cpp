@@ -1,0 +1,234 @@
+#include "registry/RegistryTree.h"
+#include "registry/RegistryInternal.h"
+
+// The tree routines work with the wide registry functions: names and string
+// data then reach the destination exactly as stored, also where they hold
+// characters that the ANSI code page cannot express.
+
+void* DefaultRegistryBufferAlloc(SIZE_T bytes)
+{
+    return ::GlobalAlloc(GPTR, bytes);
+}
+
+RegistryBufferAllocator g_pfnRegistryBufferAlloc = DefaultRegistryBufferAlloc;
+
+namespace {
+
+// One level's buffer. Growing it gives up the old contents.
+class CTreeBuffer {
+public:
+    CTreeBuffer() = default;
+    ~CTreeBuffer() { Release(); }
+    CTreeBuffer(const CTreeBuffer&) = delete;
+    CTreeBuffer& operator=(const CTreeBuffer&) = delete;
+
+    // On failure the buffer keeps its old memory and size.
+    bool Obtain(DWORD bytes)
+    {
+        void* memory = g_pfnRegistryBufferAlloc(bytes);
+        if (!memory)
+            return false;
+        Release();
+        m_pData = memory;
+        m_nSize = bytes;
+        return true;
+    }
+    BYTE* Bytes() const { return static_cast<BYTE*>(m_pData); }
+    wchar_t* Chars() const { return static_cast<wchar_t*>(m_pData); }
+    DWORD Size() const { return m_nSize; }
+    DWORD CharCount() const { return m_nSize / sizeof(wchar_t); }
+
+private:
+    void Release()
+    {
+        if (m_pData)
+            ::GlobalFree(m_pData);
+        m_pData = nullptr;
+        m_nSize = 0;
+    }
+    void* m_pData = nullptr;
+    DWORD m_nSize = 0;
+};
+
+// A value or name that keeps outgrowing its buffer (the key is changing
+// under us) ends the copy rather than looping.
+const int MAX_GROW_ATTEMPTS = 8;
+const DWORD MAX_BUFFER_BYTES = 0x7FFFFFF0;
+
+DWORD GrownSize(DWORD current, DWORD wanted)
+{
+    if (wanted <= current)
+        wanted = current <= MAX_BUFFER_BYTES / 2 ? current * 2 : MAX_BUFFER_BYTES;
+    return wanted;
+}
+
+bool GrowNameBuffer(CTreeBuffer& name, DWORD longestName)
+{
+    DWORD current = name.Size();
+    DWORD wanted = longestName < MAX_BUFFER_BYTES / sizeof(wchar_t) - 1
+        ? (longestName + 1) * static_cast<DWORD>(sizeof(wchar_t)) : MAX_BUFFER_BYTES;
+    wanted = GrownSize(current, wanted);
+    return wanted > current && name.Obtain(wanted);
+}
+
+// ERROR_MORE_DATA from the value enumeration: the data did not fit (the
+// needed size came back in dataSize), or else the name did not.
+bool GrowForValue(HKEY source, DWORD dataSize, CTreeBuffer& data, CTreeBuffer& name)
+{
+    if (dataSize > data.Size())
+        return data.Obtain(dataSize);
+    DWORD longestName = 0;
+    if (::RegQueryInfoKeyW(source, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           &longestName, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        longestName = 0;
+    return GrowNameBuffer(name, longestName);
+}
+
+// ERROR_MORE_DATA from the subkey enumeration: the name or the class did not fit.
+bool GrowForSubkey(HKEY source, CTreeBuffer& name, CTreeBuffer& classBuffer)
+{
+    DWORD longestName = 0, longestClass = 0;
+    if (::RegQueryInfoKeyW(source, nullptr, nullptr, nullptr, nullptr, &longestName, &longestClass,
+                           nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    bool grown = false;
+    if ((longestName + 1) * sizeof(wchar_t) > name.Size())
+        grown = GrowNameBuffer(name, longestName) || grown;
+    if ((longestClass + 1) * sizeof(wchar_t) > classBuffer.Size())
+        grown = GrowNameBuffer(classBuffer, longestClass) || grown;
+    return grown;
+}
+
+int CopyValues(HKEY source, HKEY destination, CTreeBuffer& data, CTreeBuffer& name)
+{
+    int attempts = 0;
+    for (DWORD index = 0;;) {
+        DWORD nameLength = name.CharCount();
+        DWORD dataSize = data.Size();
+        DWORD type = REG_NONE;
+        LONG rc = ::RegEnumValueW(source, index, name.Chars(), &nameLength, nullptr, &type,
+                                  data.Bytes(), &dataSize);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            return 1;
+        if (rc == ERROR_MORE_DATA) {
+            if (++attempts > MAX_GROW_ATTEMPTS || !GrowForValue(source, dataSize, data, name))
+                return 0;
+            continue;
+        }
+        if (rc != ERROR_SUCCESS)
+            return 0;
+        if (::RegSetValueExW(destination, name.Chars(), 0, type, data.Bytes(), dataSize) != ERROR_SUCCESS)
+            return 0;
+        attempts = 0;
+        ++index;
+    }
+}
+
+int CopySubkeys(HKEY source, HKEY destination, CTreeBuffer& classBuffer, CTreeBuffer& name)
+{
+    int attempts = 0;
+    for (DWORD index = 0;;) {
+        DWORD nameLength = name.CharCount();
+        DWORD classLength = classBuffer.CharCount();
+        FILETIME lastWrite;
+        LONG rc = ::RegEnumKeyExW(source, index, name.Chars(), &nameLength, nullptr,
+                                  classBuffer.Chars(), &classLength, &lastWrite);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            return 1;
+        if (rc == ERROR_MORE_DATA) {
+            if (++attempts > MAX_GROW_ATTEMPTS || !GrowForSubkey(source, name, classBuffer))
+                return 0;
+            continue;
+        }
+        if (rc != ERROR_SUCCESS)
+            return 0;
+        attempts = 0;
+
+        HKEY created = nullptr;
+        if (::RegCreateKeyExW(destination, name.Chars(), 0, classLength > 0 ? classBuffer.Chars() : nullptr,
+                              REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created, nullptr) != ERROR_SUCCESS)
+            return 0;
+        HKEY child = nullptr;
+        if (::RegOpenKeyExW(source, name.Chars(), 0, KEY_ALL_ACCESS, &child) != ERROR_SUCCESS) {
+            ::RegCloseKey(created);
+            return 0;
+        }
+        int copied = CopyRegistryTree(child, created);
+        ::RegCloseKey(child);
+        ::RegCloseKey(created);
+        if (!copied)
+            return 0;
+        ++index;
+    }
+}
+
+// Removes every subkey of key that can be removed. A subkey that is still
+// there after its removal was tried is stepped over, so the loop ends.
+void DeleteSubkeys(HKEY key)
+{
+    // Key names have at most 256 characters under Wine (255 on Windows).
+    wchar_t name[260];
+    wchar_t previous[260] = L"";
+    bool tried = false;
+    for (DWORD index = 0;;) {
+        DWORD nameLength = sizeof name / sizeof name[0];
+        FILETIME lastWrite;
+        if (::RegEnumKeyExW(key, index, name, &nameLength, nullptr, nullptr, nullptr, &lastWrite) != ERROR_SUCCESS)
+            return;
+        if (tried && ::lstrcmpW(name, previous) == 0) {
+            // Still there: leave it and the keys above it in place.
+            tried = false;
+            ++index;
+            continue;
+        }
+        HKEY child = nullptr;
+        if (::RegOpenKeyExW(key, name, 0, KEY_ALL_ACCESS, &child) == ERROR_SUCCESS) {
+            DeleteSubkeys(child);
+            ::RegCloseKey(child);
+        }
+        ::RegDeleteKeyW(key, name);
+        ::lstrcpynW(previous, name, sizeof previous / sizeof previous[0]);
+        tried = true;
+    }
+}
+
+} // namespace
+
+bool NamesKeyBelow(const char* path)
+{
+    if (!path)
+        return false;
+    // A lead byte is never 0x5C: any character other than a backslash shows
+    // up here as a byte other than 0x5C.
+    for (const char* p = path; *p; ++p) {
+        if (*p != '\\')
+            return true;
+    }
+    return false;
+}
+
+int CopyRegistryTree(HKEY source, HKEY destination)
+{
+    // The transfer buffer holds a value's data in the value pass and a
+    // subkey's class in the subkey pass.
+    CTreeBuffer buffer, name;
+    if (!buffer.Obtain(REGISTRY_TRANSFER_SIZE) || !name.Obtain(REGISTRY_NAME_SIZE * sizeof(wchar_t)))
+        return 0;
+    if (!CopyValues(source, destination, buffer, name))
+        return 0;
+    return CopySubkeys(source, destination, buffer, name);
+}
+
+void DeleteRegistryTree(HKEY parent, const char* path)
+{
+    // An empty path (or one of backslashes only) opens the parent itself:
+    // that would empty the parent instead of removing a key below it.
+    if (!NamesKeyBelow(path))
+        return;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(parent, path, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        DeleteSubkeys(key);
+        ::RegCloseKey(key);
+    }
+    ::RegDeleteKeyA(parent, path);
+}
