@@ -1,0 +1,238 @@
+#include "ui/EntryDlg.h"
+#include <cstring>
+#include <string>
+#include "framework/FileDialog.h"
+#include "framework/Text.h"
+#include "resources/resource.h"
+#include "ui/IconDlg.h"
+
+namespace {
+const char kProgramPattern[] = "*.exe";
+// No read-only check box, the current directory restored afterwards, only
+// an existing file accepted.
+const DWORD kBrowseFlags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST;
+
+// The launcher's own key under HKCU\Software (its profile) is no settings
+// key of a program. Compared with case, as the name is enumerated.
+const char kOwnKeyName[] = "Varnolite\\Cobweld";
+
+// Key names are at most 255 characters, so this holds any of them in the
+// ANSI code page.
+const DWORD kKeyNameSize = 512;
+
+// Reads subkey index of key into name; ERROR_SUCCESS, ERROR_MORE_DATA for a
+// name that does not fit, or the error that ends the walk.
+LONG EnumSubkeyName(HKEY key, DWORD index, char* name, DWORD size)
+{
+    DWORD length = size;
+    return ::RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+}
+}
+
+CEntryDlg::CEntryDlg(CWnd* parent, const CProgramEntry* source)
+    : CDialog(IDD_ENTRY, parent)
+{
+    if (source) {
+        m_entry.CopyFrom(*source);
+        m_bNewEntry = 0;
+    } else {
+        m_entry.m_szIconPath[0] = '\0';
+        m_entry.m_nIconIndex = 0;
+        m_entry.m_nSaveSlot = 0;
+        m_entry.m_hCachedIcon = nullptr;
+        m_entry.m_bRetrieveAgain = 1;
+        m_bNewEntry = 1;
+    }
+}
+
+CEntryDlg::~CEntryDlg()
+{
+    // The working copy's icon is this dialog's to release: the entry's own
+    // destructor leaves it alone.
+    m_entry.ReleaseIcon();
+}
+
+void CEntryDlg::DoDataExchange()
+{
+    DDX_Control(IDC_RETRIEVE_AGAIN, m_btnRetrieveAgain);
+    DDX_Control(IDC_ICON_PREVIEW, m_staticIcon);
+    DDX_Control(IDC_REGISTRY_NAME, m_comboRegistry);
+    DDX_Control(IDC_COMMAND_LINE, m_editCommandLine);
+    DDX_Control(IDC_RUN_MINIMIZED, m_btnRunMinimized);
+    DDX_Control(IDC_TITLE, m_editTitle);
+    DDX_Control(IDC_DIRECTORY, m_editDirectory);
+}
+
+BOOL CEntryDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    m_editTitle.LimitText(sizeof m_entry.m_szTitle);
+    m_editCommandLine.LimitText(sizeof m_entry.m_szCommandLine);
+    m_editDirectory.LimitText(sizeof m_entry.m_szDirectory);
+    m_comboRegistry.LimitText(sizeof m_entry.m_szRegistry);
+
+    // The user can still type a name when the list cannot be built.
+    if (!FillRegistryNameCombo())
+        MessageBox(LoadStr(IDS_ENUM_FAILED).c_str(), nullptr, MB_OK);
+
+    if (!m_bNewEntry) {
+        m_editTitle.SetWindowText(m_entry.m_szTitle);
+        m_editCommandLine.SetWindowText(m_entry.m_szCommandLine);
+        m_editDirectory.SetWindowText(m_entry.m_szDirectory);
+        SelectRegistryName(m_entry.m_szRegistry);
+        m_btnRunMinimized.SetCheck(m_entry.m_bRunMinimized ? BST_CHECKED : BST_UNCHECKED);
+    }
+
+    ShowIconPreview();
+    m_btnRetrieveAgain.SetCheck(m_entry.m_bRetrieveAgain ? BST_CHECKED : BST_UNCHECKED);
+    // The platform puts the focus on the first tab stop, the title.
+    return TRUE;
+}
+
+BOOL CEntryDlg::FillRegistryNameCombo()
+{
+    HKEY software;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ENUMERATE_SUB_KEYS, &software) != ERROR_SUCCESS)
+        return FALSE;
+
+    char vendor[kKeyNameSize];
+    char product[kKeyNameSize];
+    for (DWORD i = 0;; ++i) {
+        LONG rc = EnumSubkeyName(software, i, vendor, sizeof vendor);
+        if (rc == ERROR_MORE_DATA)
+            continue; // cannot happen with this buffer; never end the walk for it
+        if (rc != ERROR_SUCCESS)
+            break;
+        HKEY vendorKey;
+        if (::RegOpenKeyExA(software, vendor, 0, KEY_ENUMERATE_SUB_KEYS, &vendorKey) != ERROR_SUCCESS)
+            continue;
+        for (DWORD j = 0;; ++j) {
+            rc = EnumSubkeyName(vendorKey, j, product, sizeof product);
+            if (rc == ERROR_MORE_DATA)
+                continue;
+            if (rc != ERROR_SUCCESS)
+                break;
+            std::string name = std::string(vendor) + "\\" + product;
+            // A name longer than the field would be stored cut, naming
+            // another key: such a pair is not offered.
+            if (name.size() >= sizeof m_entry.m_szRegistry)
+                continue;
+            if (std::strcmp(name.c_str(), kOwnKeyName) != 0)
+                m_comboRegistry.AddString(name.c_str());
+        }
+        ::RegCloseKey(vendorKey);
+    }
+    ::RegCloseKey(software);
+    return TRUE;
+}
+
+void CEntryDlg::SelectRegistryName(const char* name)
+{
+    // A whole-text match: selecting by prefix would pick "Vendor\ToolBox"
+    // for "Vendor\Tool" when the latter comes second.
+    int index = m_comboRegistry.FindStringExact(-1, name);
+    if (index != CB_ERR)
+        m_comboRegistry.SetCurSel(index);
+    else
+        m_comboRegistry.SetWindowText(name);
+}
+
+void CEntryDlg::OnOK()
+{
+    if (m_editTitle.GetWindowTextLength() == 0) {
+        ::MessageBeep(MB_ICONHAND);
+        m_editTitle.SetFocus();
+        return;
+    }
+    CopyField(m_entry.m_szTitle, sizeof m_entry.m_szTitle, m_editTitle.GetWindowText().c_str());
+
+    if (m_editCommandLine.GetWindowTextLength() == 0) {
+        ::MessageBeep(MB_ICONHAND);
+        m_editCommandLine.SetFocus();
+        return;
+    }
+    if (m_comboRegistry.GetWindowTextLength() == 0) {
+        ::MessageBeep(MB_ICONHAND);
+        m_comboRegistry.SetFocus();
+        return;
+    }
+
+    CopyField(m_entry.m_szCommandLine, sizeof m_entry.m_szCommandLine,
+              m_editCommandLine.GetWindowText().c_str());
+    CopyField(m_entry.m_szDirectory, sizeof m_entry.m_szDirectory,
+              m_editDirectory.GetWindowText().c_str());
+    CopyField(m_entry.m_szRegistry, sizeof m_entry.m_szRegistry,
+              m_comboRegistry.GetWindowText().c_str());
+    m_entry.m_bRunMinimized = m_btnRunMinimized.GetCheck() == BST_CHECKED ? 1 : 0;
+
+    // Without a chosen icon, the icon comes from the program itself: the
+    // command line up to its first blank. A blank (0x20) is never the trail
+    // byte of a double-byte character, so a plain byte search is safe.
+    if (m_entry.m_szIconPath[0] == '\0') {
+        CopyField(m_entry.m_szIconPath, sizeof m_entry.m_szIconPath, m_entry.m_szCommandLine);
+        if (char* blank = std::strchr(m_entry.m_szIconPath, ' '))
+            *blank = '\0';
+    }
+
+    m_entry.m_bRetrieveAgain = m_btnRetrieveAgain.GetCheck() == BST_CHECKED ? 1 : 0;
+    CDialog::OnOK();
+}
+
+void CEntryDlg::ShowIconPreview()
+{
+    HICON preview = nullptr;
+    if (m_entry.EnsureIcon() && m_entry.m_hCachedIcon)
+        preview = ::CopyIcon(m_entry.m_hCachedIcon);
+    HICON previous = m_staticIcon.SetIcon(preview);
+    if (previous && previous != preview)
+        ::DestroyIcon(previous);
+}
+
+void CEntryDlg::OnChangeIcon()
+{
+    CIconDlg dialog(this, &m_entry);
+    if (dialog.DoModal() != IDOK)
+        return;
+    // The cached icon belongs to the working copy alone, never to the
+    // entry in the list: it can be released here.
+    m_entry.ReleaseIcon();
+    ShowIconPreview();
+}
+
+void CEntryDlg::OnBrowse()
+{
+    CFileDialog dialog(TRUE, kProgramPattern, kProgramPattern, kBrowseFlags,
+                       LoadStr(IDS_PROGRAM_FILTER).c_str(), this);
+    std::string title = LoadStr(IDS_PROGRAM_BROWSE_TITLE);
+    dialog.m_ofn.lpstrTitle = title.c_str();
+    if (dialog.DoModal() != IDOK)
+        return;
+    // The whole command line is replaced, arguments typed before included.
+    m_editCommandLine.SetWindowText(dialog.GetPathName());
+    m_editCommandLine.SetFocus();
+}
+
+BOOL CEntryDlg::OnCommand(WORD id, WORD code, HWND control)
+{
+    if (id == IDC_CHANGE_ICON && code == BN_CLICKED) {
+        OnChangeIcon();
+        return TRUE;
+    }
+    if (id == IDC_BROWSE && code == BN_CLICKED) {
+        OnBrowse();
+        return TRUE;
+    }
+    return CDialog::OnCommand(id, code, control);
+}
+
+BOOL CEntryDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    // The preview's duplicate goes with the window that shows it.
+    if (msg == WM_DESTROY) {
+        HICON preview = m_staticIcon.SetIcon(nullptr);
+        if (preview)
+            ::DestroyIcon(preview);
+    }
+    return CDialog::OnMessage(msg, wParam, lParam, result);
+}

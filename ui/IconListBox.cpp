@@ -1,0 +1,81 @@
+#include "ui/IconListBox.h"
+#include <cstring>
+#include <vector>
+#include <shellapi.h>
+#include "framework/WinApp.h"
+
+namespace {
+// ExtractIconA's answer for a file that is no program, library or icon file.
+const HICON kNoIconSource = reinterpret_cast<HICON>(1);
+// Margin around an icon inside its cell.
+const int kCellMargin = 5;
+}
+
+void CIconListBox::ReleaseIcons()
+{
+    // Take the handles out of the list first, so that no cell can draw an
+    // icon once it has been released.
+    std::vector<HICON> icons;
+    int count = GetCount();
+    for (int i = 0; i < count; ++i) {
+        HICON icon = static_cast<HICON>(GetItemDataPtr(i));
+        if (icon && icon != reinterpret_cast<HICON>(LB_ERR))
+            icons.push_back(icon);
+    }
+    ResetContent();
+    for (HICON icon : icons)
+        ::DestroyIcon(icon);
+}
+
+BOOL CIconListBox::FillIconList(const CProgramEntry* entry, const std::string* newPath)
+{
+    ReleaseIcons();
+
+    const char* file = newPath ? newPath->c_str() : entry->m_szIconPath;
+    HINSTANCE instance = AfxGetInstanceHandle();
+    int added = 0;
+    for (UINT index = 0;; ++index) {
+        HICON icon = ::ExtractIconA(instance, file, index);
+        if (icon == nullptr || icon == kNoIconSource)
+            break;
+        if (AddItemData(icon) < 0) {
+            // Not in the list: nobody else would release it.
+            ::DestroyIcon(icon);
+            break;
+        }
+        ++added;
+    }
+
+    // Byte for byte and with case: the same file written in other letters
+    // counts as another file and starts at its first icon. (Equality under
+    // the double-byte aware comparison is plain byte equality.)
+    int selection = 0;
+    if (!newPath || std::strcmp(newPath->c_str(), entry->m_szIconPath) == 0)
+        selection = entry->m_nIconIndex;
+    SetCurSel(selection);
+
+    return added > 0;
+}
+
+void CIconListBox::DrawItem(LPDRAWITEMSTRUCT drawItem)
+{
+    // An empty list being focused asks for item -1.
+    if (static_cast<int>(drawItem->itemID) < 0)
+        return;
+
+    HICON icon = reinterpret_cast<HICON>(drawItem->itemData);
+    RECT rect = drawItem->rcItem;
+
+    int color = (drawItem->itemState & ODS_SELECTED) ? COLOR_HIGHLIGHT : COLOR_WINDOW;
+    HBRUSH brush = ::CreateSolidBrush(::GetSysColor(color));
+    if (brush) {
+        ::FillRect(drawItem->hDC, &rect, brush);
+        ::DeleteObject(brush);
+    }
+
+    if (icon)
+        ::DrawIcon(drawItem->hDC, rect.left + kCellMargin, rect.top + kCellMargin, icon);
+
+    if (drawItem->itemState & ODS_FOCUS)
+        ::DrawFocusRect(drawItem->hDC, &rect);
+}
