@@ -18,6 +18,9 @@
 // interface thread.
 #define WM_WAIT_FINISHED (WM_USER + 101)
 
+// What the interface thread and the wait thread share about one wait.
+struct CWaitContext;
+
 class CLauncherDlg : public CDialog {
 public:
     explicit CLauncherDlg(CWnd* parent = nullptr);
@@ -30,6 +33,8 @@ public:
     std::string m_strSavedTitle;
     CProgramEntry* m_pLaunchedEntry;
     HANDLE m_hProcess;
+    // The running wait's shared state; NULL when no wait runs.
+    CWaitContext* m_pWaitContext = nullptr;
 
     CButton m_btnReacquire;
     CButton m_btnLaunch;
@@ -56,15 +61,17 @@ public:
     void OnMoveDown();
     void OnDblclkProgramList();
     LRESULT OnInstanceProbe(WPARAM wParam, LPARAM lParam);
-    // FALSE keeps the minimized window from being restored while a wait runs;
-    // TRUE leaves WM_QUERYOPEN to the default processing.
+    // While a wait runs: TRUE with result FALSE, which keeps the minimized
+    // window from being restored. Otherwise FALSE: WM_QUERYOPEN is left to the
+    // default processing.
     BOOL OnQueryOpen(LRESULT& result);
     void OnExit();
     void OnReacquire();
 
     // Runs on the wait thread: waits for the launched program, captures its
-    // settings and posts WM_WAIT_FINISHED.
-    UINT OnChildExited();
+    // settings and posts WM_WAIT_FINISHED. It works on the shared context
+    // only, never on the window object or the list, which may be gone.
+    static UINT OnChildExited(CWaitContext* context);
     // WM_WAIT_FINISHED, on the interface thread.
     void OnWaitFinished();
     // The close flow's end of a running wait: the launched program keeps
