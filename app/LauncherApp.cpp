@@ -1,6 +1,31 @@
 #include "app/LauncherApp.h"
+#include "app/InstanceProbe.h"
+#include "framework/Text.h"
+#include "resources/resource.h"
+#include "ui/LauncherDlg.h"
 
 BOOL CLauncherApp::InitInstance()
 {
+    Enable3dControls();
+    SetRegistryKey("Varnolite");
+    LoadStdProfileSettings(4);
+
+    if (FindRunningInstance()) {
+        // Nothing else happens on this path: no list is loaded, nothing is
+        // written, and a command-line index is not passed on.
+        std::string text = LoadStr(IDS_ALREADY_RUNNING);
+        ::MessageBoxA(nullptr, text.c_str(), "Cobweld", MB_OK | MB_ICONHAND);
+        return FALSE;
+    }
+
+    {
+        // Constructing the window loads the entry list; destroying it at the
+        // end of this block writes the list back, after "Installed".
+        CLauncherDlg dlg(nullptr);
+        m_pMainWnd = &dlg;
+        dlg.DoModal();
+        WriteProfileInt("Cobweld", "Installed", 1);
+        m_pMainWnd = nullptr;
+    }
     return FALSE;
 }

@@ -1,0 +1,11 @@
+// The single-instance handshake, the starting side.
+#pragma once
+#include <windows.h>
+
+// How long one window may take to answer the probe before it counts as not
+// answering: a hung window titled "Cobweld..." must not hang the start.
+const UINT INSTANCE_PROBE_TIMEOUT_MS = 3000;
+
+// TRUE when a running launcher answered the probe. Walks every top-level
+// window in z-order and probes those whose title begins with "Cobweld".
+BOOL FindRunningInstance();
