@@ -24,11 +24,17 @@ void CLauncherDlg::OnOK()
     m_pLaunchedEntry = m_pProgramList->GetAt(sel);
     ShowWindow(SW_MINIMIZE);
 
+    // Closing a message box reactivates its owner, which under Wine also
+    // restores a minimized one, a moment after the box has gone.
+    m_bLaunching = TRUE;
     m_hProcess = m_pLaunchedEntry->LaunchEntry();
     if (!m_hProcess) {
         MessageBox(LoadStr(IDS_LAUNCH_FAILED).c_str(), nullptr, MB_OK);
+        m_dwLaunchFailedTick = ::GetTickCount();
+        m_bLaunching = FALSE;
         return;
     }
+    m_bLaunching = FALSE;
 
     if (!m_pLaunchedEntry->m_bRetrieveAgain) {
         // Nothing waits for the program: the launcher's work is done.
@@ -68,9 +74,16 @@ void CLauncherDlg::OnOK()
     ::EnableMenuItem(GetSystemMenu(FALSE), SC_RESTORE, MF_BYCOMMAND | MF_ENABLED);
 }
 
+namespace {
+// How long after a failed launch's message the window refuses to open.
+const DWORD kKeepMinimizedAfterFailure = 1000;
+}
+
 BOOL CLauncherDlg::OnQueryOpen(LRESULT& result)
 {
-    if (!m_pWaitThread)
+    bool justFailed = m_dwLaunchFailedTick != 0 &&
+                      ::GetTickCount() - m_dwLaunchFailedTick < kKeepMinimizedAfterFailure;
+    if (!m_pWaitThread && !m_bLaunching && !justFailed)
         return FALSE;
     result = FALSE;
     return TRUE;

@@ -35,6 +35,11 @@ public:
     HANDLE m_hProcess;
     // The running wait's shared state; NULL when no wait runs.
     CWaitContext* m_pWaitContext = nullptr;
+    // Set while the launch command runs, and the tick count when its failure
+    // message was answered: the window, minimized for the launch, is not
+    // restored when one of its message boxes closes.
+    BOOL m_bLaunching = FALSE;
+    DWORD m_dwLaunchFailedTick = 0;
 
     CButton m_btnReacquire;
     CButton m_btnLaunch;
@@ -61,8 +66,8 @@ public:
     void OnMoveDown();
     void OnDblclkProgramList();
     LRESULT OnInstanceProbe(WPARAM wParam, LPARAM lParam);
-    // While a wait runs: TRUE with result FALSE, which keeps the minimized
-    // window from being restored. Otherwise FALSE: WM_QUERYOPEN is left to the
+    // While a launch or a wait runs: TRUE with result FALSE, which keeps the
+    // minimized window from being restored. Otherwise FALSE: WM_QUERYOPEN is left to the
     // default processing.
     BOOL OnQueryOpen(LRESULT& result);
     void OnExit();
