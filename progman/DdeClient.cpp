@@ -1,0 +1,68 @@
+#include "progman/DdeClient.h"
+#include <cstring>
+
+namespace {
+
+const DWORD kExecuteTimeout = 10000;
+
+DWORD g_dwDdeInstance = 0;
+HCONV g_hConversation = nullptr;
+BOOL g_bLastRefused = FALSE;
+
+}
+
+void DdeClientInit()
+{
+    ::DdeInitializeA(&g_dwDdeInstance, DdeClientCallback, APPCMD_CLIENTONLY, 0);
+}
+
+BOOL DdeClientConnect(const char* service, const char* topic)
+{
+    if (g_hConversation) {
+        ::DdeDisconnect(g_hConversation);
+        g_hConversation = nullptr;
+    }
+    HSZ hszService = ::DdeCreateStringHandleA(g_dwDdeInstance, service, CP_WINANSI);
+    HSZ hszTopic = ::DdeCreateStringHandleA(g_dwDdeInstance, topic, CP_WINANSI);
+    if (hszService && hszTopic)
+        g_hConversation = ::DdeConnect(g_dwDdeInstance, hszService, hszTopic, nullptr);
+    if (hszService)
+        ::DdeFreeStringHandle(g_dwDdeInstance, hszService);
+    if (hszTopic)
+        ::DdeFreeStringHandle(g_dwDdeInstance, hszTopic);
+    return g_hConversation != nullptr;
+}
+
+BOOL DdeClientExecute(const char* command)
+{
+    g_bLastRefused = FALSE;
+    if (!g_hConversation)
+        return FALSE;
+    DWORD length = static_cast<DWORD>(std::strlen(command)) + 1;
+    HDDEDATA result = ::DdeClientTransaction(
+        reinterpret_cast<LPBYTE>(const_cast<char*>(command)), length, g_hConversation,
+        nullptr, CF_TEXT, XTYP_EXECUTE, kExecuteTimeout, nullptr);
+    if (result == reinterpret_cast<HDDEDATA>(1))
+        return TRUE;
+    g_bLastRefused = ::DdeGetLastError(g_dwDdeInstance) == DMLERR_NOTPROCESSED;
+    return FALSE;
+}
+
+BOOL DdeClientLastRefused()
+{
+    return g_bLastRefused;
+}
+
+BOOL DdeClientIsConnected()
+{
+    return g_hConversation != nullptr;
+}
+
+HDDEDATA CALLBACK DdeClientCallback(UINT type, UINT, HCONV conv, HSZ, HSZ, HDDEDATA,
+                                    ULONG_PTR, ULONG_PTR)
+{
+    // A late disconnect of an earlier conversation must not forget the current one.
+    if (type == XTYP_DISCONNECT && conv == g_hConversation)
+        g_hConversation = nullptr;
+    return nullptr;
+}
