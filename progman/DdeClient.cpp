@@ -8,6 +8,23 @@ const DWORD kExecuteTimeout = 10000;
 DWORD g_dwDdeInstance = 0;
 HCONV g_hConversation = nullptr;
 BOOL g_bLastRefused = FALSE;
+// A conversation was opened in the current instance.
+BOOL g_bConnectedBefore = FALSE;
+
+BOOL TryConnect(const char* service, const char* topic)
+{
+    HSZ hszService = ::DdeCreateStringHandleA(g_dwDdeInstance, service, CP_WINANSI);
+    HSZ hszTopic = ::DdeCreateStringHandleA(g_dwDdeInstance, topic, CP_WINANSI);
+    if (hszService && hszTopic)
+        g_hConversation = ::DdeConnect(g_dwDdeInstance, hszService, hszTopic, nullptr);
+    if (hszService)
+        ::DdeFreeStringHandle(g_dwDdeInstance, hszService);
+    if (hszTopic)
+        ::DdeFreeStringHandle(g_dwDdeInstance, hszTopic);
+    if (g_hConversation)
+        g_bConnectedBefore = TRUE;
+    return g_hConversation != nullptr;
+}
 
 }
 
@@ -22,15 +39,19 @@ BOOL DdeClientConnect(const char* service, const char* topic)
         ::DdeDisconnect(g_hConversation);
         g_hConversation = nullptr;
     }
-    HSZ hszService = ::DdeCreateStringHandleA(g_dwDdeInstance, service, CP_WINANSI);
-    HSZ hszTopic = ::DdeCreateStringHandleA(g_dwDdeInstance, topic, CP_WINANSI);
-    if (hszService && hszTopic)
-        g_hConversation = ::DdeConnect(g_dwDdeInstance, hszService, hszTopic, nullptr);
-    if (hszService)
-        ::DdeFreeStringHandle(g_dwDdeInstance, hszService);
-    if (hszTopic)
-        ::DdeFreeStringHandle(g_dwDdeInstance, hszTopic);
-    return g_hConversation != nullptr;
+    if (TryConnect(service, topic))
+        return TRUE;
+    // A server that went away without ending its conversation leaves it in
+    // the instance, and Wine then refuses every new conversation with the
+    // same service and topic: start the instance afresh and try once more.
+    if (g_bConnectedBefore) {
+        g_bConnectedBefore = FALSE;
+        ::DdeUninitialize(g_dwDdeInstance);
+        g_dwDdeInstance = 0;
+        DdeClientInit();
+        return TryConnect(service, topic);
+    }
+    return FALSE;
 }
 
 BOOL DdeClientExecute(const char* command)

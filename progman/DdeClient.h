@@ -11,8 +11,9 @@ void DdeClientInit();
 
 // Opens a conversation with service and topic and keeps its handle; TRUE when
 // one is open. A conversation still open from an earlier call is closed first,
-// since the platform refuses a second conversation on the same service and
-// topic from one instance.
+// since Wine refuses a second conversation on the same service and topic from
+// one instance; when a server vanished without ending its conversation, the
+// instance is started afresh.
 BOOL DdeClientConnect(const char* service, const char* topic);
 
 // Sends command (with its terminating NUL) as one CF_TEXT execute and waits
