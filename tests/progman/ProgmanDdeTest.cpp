@@ -208,3 +208,27 @@ TEST(ProgmanPublish, ACommandWithoutAnswerTimesOutAndPublishingStillEnds)
     EXPECT_FALSE(FileExists(GroupFolder() + "\\Cobweld.lnk"));
     RemoveGroupFolder();
 }
+
+TEST(ProgmanPublish, PublishesAgainAfterProgramManagerEndedTheConversation)
+{
+    CTestList test;
+    test.Add("A", "A.EXE", 0, "", 0);
+    {
+        CRecorder first;
+        ASSERT_TRUE(first.Ready());
+        PublishProgmanGroup(test.m_list);
+        ASSERT_EQ(first.Commands().size(), 4u);
+    }
+    // The interface thread's message loop takes the server's goodbye.
+    for (int i = 0; i < 20; ++i) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageA(&msg);
+        ::Sleep(25);
+    }
+
+    CRecorder second;
+    ASSERT_TRUE(second.Ready());
+    PublishProgmanGroup(test.m_list);
+    EXPECT_EQ(second.Commands().size(), 4u);
+}
