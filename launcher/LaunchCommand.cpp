@@ -1,5 +1,6 @@
 // The launch command of the main window and the start of a wait.
 #include "ui/LauncherDlg.h"
+#include <cstring>
 #include <new>
 #include "framework/Text.h"
 #include "framework/WinApp.h"
@@ -47,7 +48,9 @@ void CLauncherDlg::OnOK()
     }
 
     m_strSavedTitle = GetWindowText();
-    SetWindowText(std::string("Cobweld - ") + m_pLaunchedEntry->m_szTitle + LoadStr(IDS_WAITING_SUFFIX));
+    const char* title = m_pLaunchedEntry->m_szTitle;
+    SetWindowText("Cobweld - " + std::string(title, strnlen(title, sizeof m_pLaunchedEntry->m_szTitle)) +
+                  LoadStr(IDS_WAITING_SUFFIX));
     ::EnableMenuItem(GetSystemMenu(FALSE), SC_RESTORE, MF_BYCOMMAND | MF_GRAYED);
 
     // One reference for the window, one for the thread; the context owns
