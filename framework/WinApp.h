@@ -22,7 +22,7 @@ public:
     // Return FALSE to end the program without entering a message loop.
     virtual BOOL InitInstance() { return FALSE; }
     // The help command: shows the application's help text (resource
-    // "HELPTEXT" 200 if the program has one) in a help window.
+    // "HELPTEXT" 1 if the program has one) in a help window.
     virtual void OnHelp();
     // Closes the help window, if it is open.
     void CloseHelp();
