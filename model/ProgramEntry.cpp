@@ -34,26 +34,36 @@ void CopyTextField(char* destination, const char* source, size_t size)
     StoreText(destination, size, source, TextLength(source, size));
 }
 
-// Reads a string value into its field. A value that is missing or not a
-// string leaves the field as it was; one that is too long is cut.
+// Reads a string value into its field. A value that is missing, not a string,
+// or whose text does not fit the field with its NUL leaves the field as it was.
 void ReadString(HKEY key, const char* name, char* field, size_t size)
 {
     char small[1024];
     char* data = small;
     char* large = nullptr;
     DWORD type = REG_NONE;
-    DWORD bytes = sizeof small - 1;
+    DWORD capacity = sizeof small - 1;
+    DWORD bytes = capacity;
     LONG rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
-    if (rc == ERROR_MORE_DATA) {
-        large = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, bytes + 1));
+    // Longer data may still hold a short text before its first NUL. The size
+    // asked for is not always enough for the ANSI conversion: grow a few times.
+    for (int attempt = 0; rc == ERROR_MORE_DATA && attempt < 4; ++attempt) {
+        capacity = bytes > capacity ? bytes : capacity * 2;
+        if (large)
+            ::HeapFree(::GetProcessHeap(), 0, large);
+        large = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, capacity + 1));
         if (!large)
             return;
         data = large;
+        bytes = capacity;
         rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
     }
     if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
-        data[bytes] = '\0';
-        StoreText(field, size, data, strnlen(data, bytes));
+        size_t length = strnlen(data, bytes);
+        if (length < size) {
+            std::memcpy(field, data, length);
+            field[length] = '\0';
+        }
     }
     if (large)
         ::HeapFree(::GetProcessHeap(), 0, large);

@@ -105,19 +105,16 @@ TEST_F(EntryKey, MissingValuesLeaveTheirFieldsAsTheyWere)
     EXPECT_EQ(entry.m_nSaveSlot, 12);
 }
 
-TEST_F(EntryKey, ValuesThatDoNotFitTheirFieldsNeverOverrunThem)
+TEST_F(EntryKey, ValuesThatDoNotFitTheirFieldsLeaveThemAsTheyWere)
 {
-    // Too long, and cut inside a double-byte character at the limit.
-    std::string title = FromUtf8(u8"長い題名の連続の文字列でございます長い題名の連続の文字列でございます"
-                                       u8"長い題名の連続の文字列でございます長い題名の連続の文字列でございます");
-    ASSERT_GT(title.size(), 100u);
-    SetString(m_key, "Title", title.c_str());
+    SetString(m_key, "Title", std::string(100, 't').c_str());
     // Filling the field with no terminator at all.
-    std::string full(260, 'd');
-    ::RegSetValueExA(m_key, "Directory", 0, REG_SZ, (const BYTE*)full.data(), 260);
+    ::RegSetValueExA(m_key, "Directory", 0, REG_SZ, (const BYTE*)std::string(260, 'd').data(), 260);
     // Far beyond any buffer.
-    std::string huge(5000, 'h');
-    SetString(m_key, "CommandLine", huge.c_str());
+    SetString(m_key, "CommandLine", std::string(5000, 'c').c_str());
+    // Long data whose text ends early fits.
+    std::string early = "C:\\icons.dll" + std::string(1, '\0') + std::string(3000, 'x');
+    ::RegSetValueExA(m_key, "IconPath", 0, REG_SZ, (const BYTE*)early.data(), (DWORD)early.size());
     // Of another type or size.
     SetDword(m_key, "Registry", 5);
     ::RegSetValueExA(m_key, "iSave", 0, REG_BINARY, (const BYTE*)"\1\2", 2);
@@ -126,27 +123,43 @@ TEST_F(EntryKey, ValuesThatDoNotFitTheirFieldsNeverOverrunThem)
 
     CProgramEntry entry;
     Fill(entry);
-    std::memset(entry.m_szIconPath, 'p', sizeof entry.m_szIconPath); // no terminator
+    std::string title = entry.m_szTitle;
     entry.LoadFromKey(m_key);
 
-    ASSERT_LT(std::strlen(entry.m_szTitle), 100u);
-    EXPECT_EQ(std::strlen(entry.m_szTitle), 98u) << "the double-byte character at the limit is not split";
-    EXPECT_EQ(std::string(entry.m_szTitle), title.substr(0, 98));
-    EXPECT_EQ(std::string(entry.m_szDirectory), std::string(259, 'd'));
-    EXPECT_EQ(std::string(entry.m_szCommandLine), std::string(259, 'h'));
+    EXPECT_EQ(entry.m_szTitle, title);
+    EXPECT_STREQ(entry.m_szDirectory, "C:\\windows");
+    EXPECT_STREQ(entry.m_szCommandLine, "C:\\windows\\notepad.exe");
+    EXPECT_STREQ(entry.m_szIconPath, "C:\\icons.dll");
     EXPECT_STREQ(entry.m_szRegistry, "Vendor\\Product");
     EXPECT_EQ(entry.m_nSaveSlot, 12);
     EXPECT_EQ(entry.m_nIconIndex, 3);
     EXPECT_EQ(entry.m_bRunMinimized, 1);
+}
 
-    // A field without its terminator is written cut to its capacity.
+// Fields are public: one may lack its terminator. Nothing reads past it, and
+// what is written or copied is cut without splitting a double-byte character.
+TEST_F(EntryKey, FieldsWithoutTerminatorAreCutWhenSavedOrCopied)
+{
+    CProgramEntry entry;
+    std::memset(entry.m_szIconPath, 'p', sizeof entry.m_szIconPath);
+    std::string kanji = FromUtf8(u8"漢");
+    ASSERT_EQ(kanji.size(), 2u);
+    for (size_t i = 0; i < sizeof entry.m_szTitle; i += 2)
+        std::memcpy(entry.m_szTitle + i, kanji.data(), 2);
+
     entry.SaveToKey(m_key);
     DWORD size = 0;
     ::RegQueryValueExA(m_key, "IconPath", nullptr, nullptr, nullptr, &size);
     EXPECT_EQ(size, 260u);
+    ::RegQueryValueExA(m_key, "Title", nullptr, nullptr, nullptr, &size);
+    EXPECT_EQ(size, 99u) << "98 bytes of whole characters and the NUL";
+
     CProgramEntry copy;
     copy.CopyFrom(entry);
     EXPECT_EQ(std::string(copy.m_szIconPath), std::string(259, 'p'));
+    EXPECT_EQ(std::strlen(copy.m_szTitle), 98u);
+    EXPECT_FALSE(copy.EnsureIcon());
+    EXPECT_FALSE(entry.EnsureIcon()) << "an icon path without its NUL is not handed to the shell";
 }
 
 TEST(EntryIcon, PlainTextFileGivesNoIconAndCachesNothing)
