@@ -1,0 +1,628 @@
+// Times the snapshot copies (CaptureSnapshot, RestoreSnapshot and the bare
+// CopyRegistryTree) side by side with the platform's own ways of copying a
+// key tree, on four trees built here, and a read-only walk of the source as
+// the lower bound. Repetitions of the methods are interleaved; each one's
+// set-up (removing or refilling the destination) is not timed.
+//
+// Usage: bench_treecopy [results-file] [--quick]
+#include <windows.h>
+#include <shlwapi.h>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/common/BenchCommon.h"
+#include "model/ProgramEntry.h"
+#include "registry/RegistryInternal.h"
+#include "registry/RegistryTree.h"
+
+using namespace bench;
+
+namespace {
+
+const char kBenchKey[] = "Software\\CobweldBench";
+const char kSaveKey[] = "Software\\Varnolite\\Cobweld\\Save";
+// Capture writes into slot kCaptureSlot + tree; restore reads slot kRestoreSlot + tree.
+const int kCaptureSlot = 9000;
+const int kRestoreSlot = 9100;
+
+// ---------------------------------------------------------------------------
+// The trees
+
+void SetString(HKEY key, const char* name, const std::string& text, DWORD type = REG_SZ)
+{
+    ::RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                     static_cast<DWORD>(text.size() + 1));
+}
+
+void SetDword(HKEY key, const char* name, DWORD value)
+{
+    ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+void SetBinary(HKEY key, const char* name, size_t size, unsigned seed)
+{
+    std::vector<BYTE> data(size);
+    for (size_t i = 0; i < size; ++i)
+        data[i] = static_cast<BYTE>((i * 31 + seed * 7) ^ (i >> 8));
+    ::RegSetValueExA(key, name, 0, REG_BINARY, data.data(), static_cast<DWORD>(size));
+}
+
+HKEY CreateSub(HKEY parent, const char* name)
+{
+    HKEY key = nullptr;
+    ::RegCreateKeyExA(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    return key;
+}
+
+// A program's ordinary settings: 20 sections of 10 values each.
+void BuildTypical(HKEY root)
+{
+    for (int s = 0; s < 20; ++s) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Section%02d", s);
+        HKEY sec = CreateSub(root, name);
+        for (int v = 0; v < 10; ++v) {
+            char value[32];
+            std::snprintf(value, sizeof value, "Setting%02d", v);
+            switch (v % 4) {
+            case 0: SetString(sec, value, "C:\\Program Files\\Example\\data\\file" + std::to_string(s * 10 + v) + ".dat"); break;
+            case 1: SetDword(sec, value, static_cast<DWORD>(s * 1000 + v)); break;
+            case 2: SetBinary(sec, value, 120, s * 10 + v); break;
+            default: SetString(sec, value, "%USERPROFILE%\\Example", REG_EXPAND_SZ); break;
+            }
+        }
+        ::RegCloseKey(sec);
+    }
+}
+
+// One key holding 10,000 values.
+void BuildWide(HKEY root)
+{
+    for (int v = 0; v < 10000; ++v) {
+        char value[32];
+        std::snprintf(value, sizeof value, "Item%05d", v);
+        switch (v % 3) {
+        case 0: SetString(root, value, "recent item number " + std::to_string(v)); break;
+        case 1: SetDword(root, value, static_cast<DWORD>(v)); break;
+        default: SetBinary(root, value, 40, v); break;
+        }
+    }
+}
+
+const int kDeepLevels = 200;
+
+// A chain of 200 keys below the root, two values on each level.
+void BuildDeep(HKEY root)
+{
+    HKEY key = nullptr;
+    ::RegOpenKeyExA(root, nullptr, 0, KEY_ALL_ACCESS, &key);
+    for (int level = 1; level <= kDeepLevels; ++level) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Level%03d", level);
+        HKEY sub = CreateSub(key, name);
+        ::RegCloseKey(key);
+        key = sub;
+        if (!key)
+            return;
+        SetString(key, "Name", name);
+        SetDword(key, "Depth", static_cast<DWORD>(level));
+    }
+    ::RegCloseKey(key);
+}
+
+// 1,000 keys (20 groups of 50) of 10 values: every 20th key holds one value
+// of exactly 64 KB, every 100th one of 160 KB.
+void BuildLarge(HKEY root)
+{
+    int n = 0;
+    for (int g = 0; g < 20; ++g) {
+        char gname[32];
+        std::snprintf(gname, sizeof gname, "Group%02d", g);
+        HKEY group = CreateSub(root, gname);
+        for (int k = 0; k < 50; ++k, ++n) {
+            char kname[32];
+            std::snprintf(kname, sizeof kname, "Key%02d", k);
+            HKEY key = CreateSub(group, kname);
+            for (int v = 0; v < 10; ++v) {
+                char value[32];
+                std::snprintf(value, sizeof value, "Value%d", v);
+                if (v == 9 && n % 20 == 0)
+                    SetBinary(key, value, 0x10000, n);
+                else if (v == 8 && n % 100 == 0)
+                    SetBinary(key, value, 160 * 1024, n);
+                else if (v % 3 == 0)
+                    SetString(key, value, "some text of medium length for key " + std::to_string(n));
+                else if (v % 3 == 1)
+                    SetDword(key, value, static_cast<DWORD>(n * 10 + v));
+                else
+                    SetBinary(key, value, 256, n * 10 + v);
+            }
+            ::RegCloseKey(key);
+        }
+        ::RegCloseKey(group);
+    }
+}
+
+struct Tree {
+    const char* name;
+    void (*build)(HKEY);
+    int fastReps;  // in-process methods
+    int slowReps;  // reg.exe and regedit
+};
+
+// ---------------------------------------------------------------------------
+// Paths and keys
+
+std::string SrcPath(const Tree& t) { return std::string(kBenchKey) + "\\Src\\" + t.name; }
+std::string LivePath(const Tree& t) { return std::string(kBenchKey) + "\\Live\\" + t.name; }
+std::string SlotPath(int slot) { return std::string(kSaveKey) + "\\" + std::to_string(slot); }
+
+const char* RootShort(HKEY root) { return root == HKEY_CURRENT_USER ? "HKCU" : "HKLM"; }
+const char* RootLong(HKEY root) { return root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE"; }
+
+struct Place {
+    HKEY root;
+    std::string path;
+};
+
+void RemoveTree(const Place& p)
+{
+    ::RegDeleteTreeA(p.root, p.path.c_str());
+    ::RegDeleteKeyA(p.root, p.path.c_str());
+}
+
+// Copies from into to with the platform's copy; for set-up only.
+bool FillFrom(const Place& from, const Place& to)
+{
+    HKEY src, dst;
+    if (::RegOpenKeyExA(from.root, from.path.c_str(), 0, KEY_READ, &src) != ERROR_SUCCESS)
+        return false;
+    if (::RegCreateKeyExA(to.root, to.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &dst, nullptr) != ERROR_SUCCESS) {
+        ::RegCloseKey(src);
+        return false;
+    }
+    bool ok = ::RegCopyTreeA(src, nullptr, dst) == ERROR_SUCCESS;
+    ::RegCloseKey(src);
+    ::RegCloseKey(dst);
+    return ok;
+}
+
+// A previous copy with something stale in it, as a snapshot or live key
+// looks before it is replaced.
+bool FillWithOld(const Place& from, const Place& to)
+{
+    RemoveTree(to);
+    if (!FillFrom(from, to))
+        return false;
+    HKEY stale;
+    if (::RegCreateKeyExA(to.root, (to.path + "\\StaleSubkey").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &stale, nullptr) != ERROR_SUCCESS)
+        return false;
+    SetString(stale, "Stale", "left over from an older copy");
+    ::RegCloseKey(stale);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// The lower bound: every value and subkey of the source read once.
+
+struct Reader {
+    std::vector<BYTE> data = std::vector<BYTE>(1 << 20);
+    char name[16384];
+    bool ok = true;
+
+    void Walk(HKEY key)
+    {
+        for (DWORD i = 0;; ++i) {
+            DWORD nameLen = sizeof name, type = 0, size = static_cast<DWORD>(data.size());
+            LONG rc = ::RegEnumValueA(key, i, name, &nameLen, nullptr, &type, data.data(), &size);
+            if (rc == ERROR_NO_MORE_ITEMS)
+                break;
+            if (rc != ERROR_SUCCESS) {
+                ok = false;
+                return;
+            }
+        }
+        for (DWORD j = 0;; ++j) {
+            DWORD nameLen = sizeof name;
+            LONG rc = ::RegEnumKeyExA(key, j, name, &nameLen, nullptr, nullptr, nullptr, nullptr);
+            if (rc == ERROR_NO_MORE_ITEMS)
+                break;
+            HKEY sub;
+            if (rc != ERROR_SUCCESS || ::RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) {
+                ok = false;
+                return;
+            }
+            Walk(sub);
+            ::RegCloseKey(sub);
+        }
+    }
+};
+
+// ---------------------------------------------------------------------------
+// The regedit round trip: export the source, move its key names to the
+// destination in the file, import.
+
+std::string TempFile(const char* name)
+{
+    char dir[MAX_PATH];
+    DWORD n = ::GetTempPathA(sizeof dir, dir);
+    if (n == 0 || n >= sizeof dir)
+        std::strcpy(dir, "C:\\windows\\temp\\");
+    return std::string(dir) + name;
+}
+
+bool ReadWhole(const std::string& path, std::string& bytes)
+{
+    HANDLE f = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER size;
+    bool ok = ::GetFileSizeEx(f, &size) != 0;
+    if (ok) {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        ok = ::ReadFile(f, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr) && got == bytes.size();
+    }
+    ::CloseHandle(f);
+    return ok;
+}
+
+bool WriteWhole(const std::string& path, const void* data, size_t size)
+{
+    HANDLE f = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = ::WriteFile(f, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
+    ::CloseHandle(f);
+    return ok;
+}
+
+std::wstring Widen(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end()); // key names here are ASCII
+}
+
+// Replaces the key name at the start of every "[...]" header line.
+bool RewriteHeaders(std::wstring& text, const std::wstring& from, const std::wstring& to)
+{
+    std::wstring out;
+    out.reserve(text.size() + text.size() / 8);
+    size_t pos = 0, replaced = 0;
+    while (pos < text.size()) {
+        size_t eol = text.find(L'\n', pos);
+        size_t end = eol == std::wstring::npos ? text.size() : eol + 1;
+        if (text[pos] == L'[' && end - pos > from.size() + 1 &&
+            ::CompareStringOrdinal(text.c_str() + pos + 1, static_cast<int>(from.size()), from.c_str(),
+                                   static_cast<int>(from.size()), TRUE) == CSTR_EQUAL &&
+            (text[pos + 1 + from.size()] == L']' || text[pos + 1 + from.size()] == L'\\')) {
+            out += L'[';
+            out += to;
+            out.append(text, pos + 1 + from.size(), end - (pos + 1 + from.size()));
+            ++replaced;
+        } else {
+            out.append(text, pos, end - pos);
+        }
+        pos = end;
+    }
+    text.swap(out);
+    return replaced > 0;
+}
+
+std::string RegeditRoundTrip(const Place& from, const Place& to)
+{
+    std::string exported = TempFile("cobweld-bench-export.reg");
+    std::string imported = TempFile("cobweld-bench-import.reg");
+    std::string fromName = std::string(RootLong(from.root)) + "\\" + from.path;
+    std::string toName = std::string(RootLong(to.root)) + "\\" + to.path;
+    if (RunChild("regedit.exe /e \"" + exported + "\" \"" + fromName + "\"") != 0)
+        return "regedit /e failed";
+    std::string bytes;
+    if (!ReadWhole(exported, bytes) || bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
+        static_cast<unsigned char>(bytes[1]) != 0xFE)
+        return "export is not a UTF-16 .reg file";
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    if (!RewriteHeaders(text, Widen(fromName), Widen(toName)))
+        return "export holds no key of the source";
+    std::string out("\xFF\xFE", 2);
+    out.append(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    if (!WriteWhole(imported, out.data(), out.size()))
+        return "cannot write the import file";
+    if (RunChild("regedit.exe /s \"" + imported + "\"") != 0)
+        return "regedit /s failed";
+    return "";
+}
+
+// ---------------------------------------------------------------------------
+// The methods
+
+// A method's set-up (not timed) and its timed work. Each returns "" on
+// success or what went wrong.
+struct Method {
+    std::string name;
+    bool slow = false;
+    bool replacing = false;  // set-up leaves an old copy in the destination
+    std::function<std::string()> setUp;
+    std::function<std::string()> run;
+};
+
+std::string ErrorText(const char* what, LONG rc)
+{
+    return std::string(what) + " returned " + std::to_string(rc);
+}
+
+// Opens source, creates destination and runs copy(source, destination).
+std::string CopyBetween(const Place& from, const Place& to, const std::function<LONG(HKEY, HKEY)>& copy,
+                        const char* what)
+{
+    HKEY src, dst;
+    LONG rc = ::RegOpenKeyExA(from.root, from.path.c_str(), 0, KEY_ALL_ACCESS, &src);
+    if (rc != ERROR_SUCCESS)
+        return ErrorText("RegOpenKeyExA", rc);
+    rc = ::RegCreateKeyExA(to.root, to.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &dst, nullptr);
+    if (rc != ERROR_SUCCESS) {
+        ::RegCloseKey(src);
+        return ErrorText("RegCreateKeyExA", rc);
+    }
+    rc = copy(src, dst);
+    ::RegCloseKey(src);
+    ::RegCloseKey(dst);
+    return rc == ERROR_SUCCESS ? "" : ErrorText(what, rc);
+}
+
+// Every method for one direction of one tree. ours is CaptureSnapshot or
+// RestoreSnapshot of an entry whose keys are from (source) and to (target).
+std::vector<Method> MethodsFor(const Place& from, const Place& to, const char* oursName,
+                               const std::function<int()>& ours)
+{
+    std::vector<Method> m;
+    auto clear = [to] { RemoveTree(to); return std::string(); };
+    auto old = [from, to] { return FillWithOld(from, to) ? std::string() : std::string("set-up failed"); };
+
+    m.push_back({"read only (lower bound)", false, false, [] { return std::string(); }, [from] {
+                     HKEY src;
+                     LONG rc = ::RegOpenKeyExA(from.root, from.path.c_str(), 0, KEY_READ, &src);
+                     if (rc != ERROR_SUCCESS)
+                         return ErrorText("RegOpenKeyExA", rc);
+                     static Reader reader;
+                     reader.ok = true;
+                     reader.Walk(src);
+                     ::RegCloseKey(src);
+                     return reader.ok ? std::string() : std::string("enumeration failed");
+                 }});
+    m.push_back({oursName, false, false, clear, [ours] { return ours() ? std::string() : std::string("returned 0"); }});
+    m.push_back({"CopyRegistryTree", false, false, clear, [from, to] {
+                     return CopyBetween(from, to, [](HKEY s, HKEY d) -> LONG { return CopyRegistryTree(s, d) ? 0 : 1; },
+                                        "CopyRegistryTree");
+                 }});
+    m.push_back({"RegCopyTreeA", false, false, clear, [from, to] {
+                     return CopyBetween(from, to, [](HKEY s, HKEY d) { return ::RegCopyTreeA(s, nullptr, d); },
+                                        "RegCopyTreeA");
+                 }});
+    m.push_back({"SHCopyKeyA", false, false, clear, [from, to] {
+                     return CopyBetween(from, to, [](HKEY s, HKEY d) { return static_cast<LONG>(::SHCopyKeyA(s, nullptr, d, 0)); },
+                                        "SHCopyKeyA");
+                 }});
+    m.push_back({"reg copy /s /f", true, false, clear, [from, to] {
+                     std::string cmd = std::string("reg.exe copy \"") + RootShort(from.root) + "\\" + from.path + "\" \"" +
+                                       RootShort(to.root) + "\\" + to.path + "\" /s /f";
+                     long code = RunChild(cmd);
+                     return code == 0 ? std::string() : "reg.exe exited with " + std::to_string(code);
+                 }});
+    m.push_back({"regedit /e + /s", true, false, clear, [from, to] { return RegeditRoundTrip(from, to); }});
+
+    // Over an existing copy, as in real use: the old tree has to go first.
+    m.push_back({std::string(oursName) + " over old", false, true, old,
+                 [ours] { return ours() ? std::string() : std::string("returned 0"); }});
+    if (std::string(oursName) == "CaptureSnapshot")
+        m.push_back({"CaptureSnapshot over old, no rename", false, true, old, [ours] {
+                         g_bRegistryRenameDisabled = true;
+                         int ok = ours();
+                         g_bRegistryRenameDisabled = false;
+                         return ok ? std::string() : std::string("returned 0");
+                     }});
+    m.push_back({"DeleteRegistryTree+CopyRegistryTree over old", false, true, old, [from, to] {
+                     DeleteRegistryTree(to.root, to.path.c_str());
+                     return CopyBetween(from, to, [](HKEY s, HKEY d) -> LONG { return CopyRegistryTree(s, d) ? 0 : 1; },
+                                        "CopyRegistryTree");
+                 }});
+    m.push_back({"RegDeleteTreeA+RegCopyTreeA over old", false, true, old, [from, to] {
+                     ::RegDeleteTreeA(to.root, to.path.c_str());
+                     ::RegDeleteKeyA(to.root, to.path.c_str());
+                     return CopyBetween(from, to, [](HKEY s, HKEY d) { return ::RegCopyTreeA(s, nullptr, d); },
+                                        "RegCopyTreeA");
+                 }});
+    return m;
+}
+
+// ---------------------------------------------------------------------------
+
+struct Block {
+    std::string title;
+    std::vector<Series> series;
+    std::vector<std::string> notes;
+};
+
+void RunBlock(const std::string& title, const Tree& tree, const Place& from, const Place& to,
+              std::vector<Method> methods, Block& block)
+{
+    block.title = title;
+    TreeDigest expected = Digest(from.root, from.path);
+    block.notes.push_back("source " + expected.Describe());
+    std::vector<Series> series(methods.size());
+    int maxReps = 0;
+    for (size_t i = 0; i < methods.size(); ++i) {
+        series[i].group = tree.name;
+        series[i].method = methods[i].name;
+        series[i].plannedReps = methods[i].slow ? tree.slowReps : tree.fastReps;
+        maxReps = std::max(maxReps, series[i].plannedReps);
+    }
+    for (int rep = 0; rep < maxReps; ++rep) {
+        // Start each round with another method, so that none always follows
+        // the same neighbour.
+        for (size_t k = 0; k < methods.size(); ++k) {
+            size_t i = (k + rep) % methods.size();
+            Series& s = series[i];
+            if (rep >= s.plannedReps || s.failed)
+                continue;
+            std::string err = methods[i].setUp();
+            if (!err.empty()) {
+                s.Fail(err);
+                continue;
+            }
+            double t0 = NowMs();
+            err = methods[i].run();
+            double t1 = NowMs();
+            if (!err.empty()) {
+                s.Fail(err);
+                continue;
+            }
+            s.ms.push_back(t1 - t0);
+            // The first and the last result of each copy must equal the source.
+            if (i > 0 && (rep == 0 || rep + 1 == s.plannedReps)) {
+                TreeDigest got = Digest(to.root, to.path);
+                if (!(got == expected))
+                    s.Fail("copy differs from the source: " + got.Describe());
+            }
+        }
+        std::fprintf(stderr, "  %s: round %d of %d\r", title.c_str(), rep + 1, maxReps);
+    }
+    std::fprintf(stderr, "\n");
+    RemoveTree(to);
+    block.series = std::move(series);
+}
+
+const Series* Find(const std::vector<Series>& v, const char* method)
+{
+    for (const auto& s : v)
+        if (s.method == method)
+            return &s;
+    return nullptr;
+}
+
+// How deep the registry lets keys nest: creates a chain one level at a time.
+std::string ProbeDepthLimit()
+{
+    std::string base = std::string(kBenchKey) + "\\DepthProbe";
+    RemoveTree({HKEY_CURRENT_USER, base});
+    HKEY key = CreateSub(HKEY_CURRENT_USER, base.c_str());
+    // HKCU is HKEY_USERS\<user>, itself below the root of the registry.
+    int levels = 0;
+    LONG rc = ERROR_SUCCESS;
+    while (key && levels < 600) {
+        HKEY sub = nullptr;
+        rc = ::RegCreateKeyExA(key, "L", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+        ::RegCloseKey(key);
+        key = rc == ERROR_SUCCESS ? sub : nullptr;
+        if (key)
+            ++levels;
+    }
+    if (key)
+        ::RegCloseKey(key);
+    RemoveTree({HKEY_CURRENT_USER, base});
+    if (rc == ERROR_SUCCESS)
+        return "nesting: 600 levels below HKCU\\" + base + " were accepted (no limit found)";
+    return "nesting: " + std::to_string(levels) + " levels below HKCU\\" + base +
+           " were accepted, the next RegCreateKeyExA returned " + std::to_string(rc);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const char* resultsPath = nullptr;
+    bool quick = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0)
+            quick = true;
+        else
+            resultsPath = argv[i];
+    }
+    Output out(resultsPath);
+
+    std::vector<Tree> trees = {
+        {"typical", BuildTypical, 11, 5},
+        {"wide", BuildWide, 7, 3},
+        {"deep", BuildDeep, 11, 5},
+        {"large", BuildLarge, 5, 3},
+    };
+    if (quick)
+        for (auto& t : trees)
+            t.fastReps = t.slowReps = 2;
+
+    out.Line("Registry tree copy (times in ms; each run opens the source, creates the destination and copies;");
+    out.Line("set-up, which removes the destination or refills it with an old copy, is not timed)");
+    out.Line(ProbeDepthLimit());
+
+    std::vector<Block> blocks;
+    for (size_t t = 0; t < trees.size(); ++t) {
+        const Tree& tree = trees[t];
+        Place src{HKEY_CURRENT_USER, SrcPath(tree)};
+        Place live{HKEY_CURRENT_USER, LivePath(tree)};
+        Place captureSlot{HKEY_LOCAL_MACHINE, SlotPath(kCaptureSlot + static_cast<int>(t))};
+        Place restoreSlot{HKEY_LOCAL_MACHINE, SlotPath(kRestoreSlot + static_cast<int>(t))};
+
+        double t0 = NowMs();
+        RemoveTree(src);
+        HKEY root = CreateSub(HKEY_CURRENT_USER, src.path.c_str());
+        tree.build(root);
+        ::RegCloseKey(root);
+        std::fprintf(stderr, "built %s in %.0f ms\n", tree.name, NowMs() - t0);
+
+        auto capture = std::make_shared<CProgramEntry>();
+        std::snprintf(capture->m_szRegistry, sizeof capture->m_szRegistry, "CobweldBench\\Src\\%s", tree.name);
+        capture->m_nSaveSlot = kCaptureSlot + static_cast<int>(t);
+        auto restore = std::make_shared<CProgramEntry>();
+        std::snprintf(restore->m_szRegistry, sizeof restore->m_szRegistry, "CobweldBench\\Live\\%s", tree.name);
+        restore->m_nSaveSlot = kRestoreSlot + static_cast<int>(t);
+
+        Block cap, res;
+        RunBlock(std::string(tree.name) + ": capture, HKCU settings key -> HKLM snapshot slot", tree, src, captureSlot,
+                 MethodsFor(src, captureSlot, "CaptureSnapshot", [capture] { return capture->CaptureSnapshot(); }), cap);
+        blocks.push_back(std::move(cap));
+
+        RemoveTree(restoreSlot);
+        FillFrom(src, restoreSlot);
+        RunBlock(std::string(tree.name) + ": restore, HKLM snapshot slot -> HKCU settings key", tree, restoreSlot,
+                 live, MethodsFor(restoreSlot, live, "RestoreSnapshot", [restore] { return restore->RestoreSnapshot(); }),
+                 res);
+        blocks.push_back(std::move(res));
+        RemoveTree(restoreSlot);
+        RemoveTree(src);
+    }
+
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back({"tree", "direction", "method", "reps", "median ms", "min ms", "x RegCopyTreeA", "x lower bound",
+                    "x reg copy", "note"});
+    for (const Block& b : blocks) {
+        const Series* regCopyTree = Find(b.series, "RegCopyTreeA");
+        const Series* lower = Find(b.series, "read only (lower bound)");
+        const Series* reg = Find(b.series, "reg copy /s /f");
+        const char* direction = b.title.find("capture") != std::string::npos ? "capture" : "restore";
+        for (const Series& s : b.series) {
+            std::string reps = std::to_string(s.ms.size());
+            if (static_cast<int>(s.ms.size()) != s.plannedReps)
+                reps += "/" + std::to_string(s.plannedReps);
+            rows.push_back({s.group, direction, s.method, reps, s.failed && s.ms.empty() ? "FAILED" : FormatMs(s.Median()),
+                            s.failed && s.ms.empty() ? "-" : FormatMs(s.Min()), FormatRatio(s, regCopyTree),
+                            FormatRatio(s, lower), FormatRatio(s, reg), s.failed ? "FAILED: " + s.note : ""});
+        }
+    }
+    out.Line("");
+    PrintTable(out, rows);
+    out.Line("");
+    for (const Block& b : blocks)
+        for (const auto& n : b.notes)
+            out.Line(b.title + ": " + n);
+    out.Line("Ratios are of medians. Rows \"... over old\" start from a destination that already holds an older copy");
+    out.Line("(with one stale subkey); the other copies start from a missing destination.");
+    out.Line("reg copy and regedit run as child processes, with fewer repetitions than the in-process methods.");
+    out.Line("regedit /e + /s: export, rename the key headers in the file, import; key classes are not carried.");
+    return 0;
+}

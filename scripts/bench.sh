@@ -1,0 +1,54 @@
+#!/bin/bash
+# Runs the benchmarks: installs what is missing, builds, creates a fresh Wine
+# prefix in <build>/bench-prefix (never your own), runs the tree-copy and the
+# start-up benchmarks and prints their table, also kept in
+# <build>/bench-results.txt. Takes about ten minutes; --quick runs two
+# repetitions of everything instead, to see that it works.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${COBWELD_BUILD_DIR:-$root/build}
+
+"$root/scripts/deps.sh"
+"$root/scripts/build.sh" "$build" >/dev/null
+
+. "$root/scripts/headless.sh"
+export WINEPREFIX="$build/bench-prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export LC_ALL=ja_JP.UTF-8
+
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    stop_xvfb
+}
+trap cleanup EXIT
+
+# regedit is a windowed program: give Wine a display when there is none.
+if [ -z "${DISPLAY:-}" ]; then
+    start_xvfb
+fi
+
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+echo "Creating the Wine prefix $WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+# One wineserver for the whole run, its session processes started now (with
+# their output going nowhere) rather than inside a timed copy.
+wineserver -p
+wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+
+results="$build/bench-results.txt"
+rm -f "$results"
+winresults=$(winepath -w "$results")
+{
+    echo "Cobweld benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC'), $(wine --version 2>/dev/null), $(nproc) CPUs"
+    echo
+} >"$results"
+wine "$build/bin/bench_treecopy.exe" "$winresults" "$@" >/dev/null </dev/null
+wine "$build/bin/bench_startup.exe" "$winresults" "$@" >/dev/null </dev/null
+
+echo
+cat "$results"
+echo
+echo "Results: $results"
