@@ -34,7 +34,6 @@ protected:
     {
         launcher.Kill();
         WipeLauncherState();
-        CloseGroupFolderWindows();
         RemoveGroupFolder();
     }
     Process launcher;

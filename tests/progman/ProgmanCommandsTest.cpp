@@ -115,35 +115,12 @@ TEST(ProgmanCommands, FixedCommandsAndTheLauncherItemAreTheDocumentedTexts)
     EXPECT_EQ(BuildLauncherItemCommand(kLauncher), "[AddItem(\"C:\\APPS\\LAUNCH.EXE\",\"Cobweld\")]");
 }
 
-TEST(ProgmanCommands, EntryItemsOfTheWorkedExample)
-{
-    EXPECT_EQ(EntryCommand(0, "Editor (work)", "C:\\APPS\\EDIT.EXE", 0, "D:\\WORK", 0),
-              "[AddItem(\"C:\\APPS\\LAUNCH.EXE 0\",\"Editor (work)\",C:\\APPS\\EDIT.EXE,0,,,D:\\WORK,)]");
-    EXPECT_EQ(EntryCommand(1, "Editor (home)", "C:\\APPS\\EDIT.EXE", 1, "", 1),
-              "[AddItem(\"C:\\APPS\\LAUNCH.EXE 1\",\"Editor (home)\",C:\\APPS\\EDIT.EXE,1,,,,,1)]");
-}
-
 TEST(ProgmanCommands, NegativeIconIndexKeepsItsSignAndLargeIndexesAreWhole)
 {
     EXPECT_EQ(EntryCommand(12, "T", "I.DLL", -7, "", 0),
               "[AddItem(\"C:\\APPS\\LAUNCH.EXE 12\",\"T\",I.DLL,-7,,,,)]");
     EXPECT_EQ(EntryCommand(3, "T", "I.DLL", -2147483647 - 1, "", 0),
               "[AddItem(\"C:\\APPS\\LAUNCH.EXE 3\",\"T\",I.DLL,-2147483648,,,,)]");
-}
-
-TEST(ProgmanCommands, AQuoteInATitleCannotEndTheTitleOrInjectCommands)
-{
-    std::string command = EntryCommand(0, "x\")][DeleteGroup(\"Main\",0)][AddItem(\"y", "", 0, "", 0);
-    EXPECT_EQ(command,
-              "[AddItem(\"C:\\APPS\\LAUNCH.EXE 0\",\"x')][DeleteGroup('Main',0)][AddItem('y\",,0,,,,)]");
-    // Exactly four double quotes remain: the two quoted fields.
-    EXPECT_EQ(std::count(command.begin(), command.end(), '"'), 4);
-}
-
-TEST(ProgmanCommands, BracketsAndParenthesesInATitleStayInsideItsQuotes)
-{
-    EXPECT_EQ(EntryCommand(0, "Tool [beta] (x, y)", "", 0, "", 0),
-              "[AddItem(\"C:\\APPS\\LAUNCH.EXE 0\",\"Tool [beta] (x, y)\",,0,,,,)]");
 }
 
 TEST(ProgmanCommands, PathsTheSyntaxCarriesAreLeftUnquoted)
@@ -177,13 +154,6 @@ TEST(ProgmanCommands, DoubleByteCharactersWithBracketOrBackslashTrailBytesAreKep
     EXPECT_EQ(EntryCommand(0, (game + zo).c_str(), (folder + "\\G.EXE").c_str(), 0, folder.c_str(), 0),
               "[AddItem(\"C:\\APPS\\LAUNCH.EXE 0\",\"" + game + zo + "\"," + folder + "\\G.EXE,0,,," +
                   folder + ",)]");
-}
-
-TEST(ProgmanCommands, AFullLengthTitleIsSentWhole)
-{
-    std::string title(99, 'T');
-    EXPECT_EQ(EntryCommand(0, title.c_str(), "", 0, "", 0),
-              "[AddItem(\"C:\\APPS\\LAUNCH.EXE 0\",\"" + title + "\",,0,,,,)]");
 }
 
 TEST(ProgmanCommands, EveryEntryItemReadsAsOneAddItemWithItsFieldsIntact)

@@ -12,11 +12,7 @@ namespace {
 class ShellGroup : public ::testing::Test {
 protected:
     void SetUp() override { RemoveGroupFolder(); }
-    void TearDown() override
-    {
-        CloseGroupFolderWindows();
-        RemoveGroupFolder();
-    }
+    void TearDown() override { RemoveGroupFolder(); }
 };
 
 std::string Lnk(const char* name)

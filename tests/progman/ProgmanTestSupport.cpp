@@ -174,27 +174,3 @@ CShortcut ReadShortcut(const std::string& path)
         ::CoUninitialize();
     return shortcut;
 }
-
-namespace {
-
-BOOL CALLBACK CloseIfGroupFolderWindow(HWND window, LPARAM)
-{
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(window, &process);
-    if (process == ::GetCurrentProcessId())
-        return TRUE;
-    char title[64];
-    char className[64];
-    ::GetWindowTextA(window, title, sizeof title);
-    ::GetClassNameA(window, className, sizeof className);
-    if (std::strcmp(title, "Cobweld") == 0 && std::strcmp(className, "ExplorerWClass") == 0)
-        ::PostMessageA(window, WM_CLOSE, 0, 0);
-    return TRUE;
-}
-
-}
-
-void CloseGroupFolderWindows()
-{
-    ::EnumWindows(CloseIfGroupFolderWindow, 0);
-}

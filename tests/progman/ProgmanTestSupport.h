@@ -64,6 +64,3 @@ struct CShortcut {
     int nShowCmd = 0;
 };
 CShortcut ReadShortcut(const std::string& path);
-
-// Closes the folder windows that Wine's service opens on CreateGroup.
-void CloseGroupFolderWindows();
