@@ -2,8 +2,9 @@
 # Runs the benchmarks: installs what is missing, builds, creates a fresh Wine
 # prefix in <build>/bench-prefix (never your own), runs the tree-copy and the
 # start-up benchmarks and prints their table, also kept in
-# <build>/bench-results.txt. Takes about ten minutes; --quick runs two
-# repetitions of everything instead, to see that it works.
+# <build>/bench-results.txt. Takes about ten minutes. Options: --quick runs
+# two repetitions of everything, to see that it works; --tree NAME (typical,
+# wide, deep or large) copies only that tree.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${COBWELD_BUILD_DIR:-$root/build}
@@ -38,6 +39,11 @@ wineserver -w
 wineserver -p
 wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 
+quick=
+for arg in "$@"; do
+    [ "$arg" = --quick ] && quick=1
+done
+
 results="$build/bench-results.txt"
 rm -f "$results"
 winresults=$(winepath -w "$results")
@@ -46,7 +52,7 @@ winresults=$(winepath -w "$results")
     echo
 } >"$results"
 wine "$build/bin/bench_treecopy.exe" "$winresults" "$@" >/dev/null </dev/null
-wine "$build/bin/bench_startup.exe" "$winresults" "$@" >/dev/null </dev/null
+wine "$build/bin/bench_startup.exe" "$winresults" ${quick:+--quick} >/dev/null </dev/null
 
 echo
 cat "$results"

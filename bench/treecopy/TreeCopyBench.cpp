@@ -4,7 +4,7 @@
 // the lower bound. Repetitions of the methods are interleaved; each one's
 // set-up (removing or refilling the destination) is not timed.
 //
-// Usage: bench_treecopy [results-file] [--quick]
+// Usage: bench_treecopy [results-file] [--quick] [--tree typical|wide|deep|large]
 #include <windows.h>
 #include <shlwapi.h>
 #include <cstdio>
@@ -537,10 +537,13 @@ std::string ProbeDepthLimit()
 int main(int argc, char** argv)
 {
     const char* resultsPath = nullptr;
+    const char* only = nullptr;
     bool quick = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0)
             quick = true;
+        else if (std::strcmp(argv[i], "--tree") == 0 && i + 1 < argc)
+            only = argv[++i];
         else
             resultsPath = argv[i];
     }
@@ -563,6 +566,8 @@ int main(int argc, char** argv)
     std::vector<Block> blocks;
     for (size_t t = 0; t < trees.size(); ++t) {
         const Tree& tree = trees[t];
+        if (only && std::strcmp(only, tree.name) != 0)
+            continue;
         Place src{HKEY_CURRENT_USER, SrcPath(tree)};
         Place live{HKEY_CURRENT_USER, LivePath(tree)};
         Place captureSlot{HKEY_LOCAL_MACHINE, SlotPath(kCaptureSlot + static_cast<int>(t))};
