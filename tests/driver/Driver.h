@@ -154,8 +154,12 @@ bool AnswerMessageBox(HWND box, int buttonId, DWORD timeoutMs = kDefaultTimeout)
 
 // ---------------------------------------------------------------- input
 
-// A click on a dialog's button: WM_COMMAND/BN_CLICKED, posted.
+// A click on a dialog's button: WM_COMMAND/BN_CLICKED, posted. Use it for
+// buttons that open a modal window (a sent click would block until it closes).
 void ClickButton(HWND dialog, int id);
+// The same click, sent: returns once the button's handler has run. For
+// buttons whose handler opens no modal window; false when it did not return.
+bool PressButton(HWND dialog, int id, DWORD timeoutMs = kDefaultTimeout);
 // A system-menu command (WM_SYSCOMMAND), posted.
 void PostSysCommand(HWND window, UINT command);
 // Selects a row as a user click would: LB_SETCURSEL, then LBN_SELCHANGE
@@ -178,7 +182,8 @@ bool IsMinimized(HWND window);
 HWND FocusOf(HWND window);
 // The active window of the thread that owns window.
 HWND ActiveOf(HWND window);
-// Waits until the window's thread has handled everything sent before.
+// Waits until the window's thread has handled everything sent before. Not
+// what was posted: a sent message overtakes posted ones (see PressButton).
 bool Sync(HWND window, DWORD timeoutMs = kDefaultTimeout);
 
 // Texts of the window's system menu in order ("" for a separator), and the

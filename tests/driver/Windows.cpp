@@ -268,6 +268,14 @@ void ClickButton(HWND dialog, int id)
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
+bool PressButton(HWND dialog, int id, DWORD timeoutMs)
+{
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                 reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)),
+                                 SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
 void PostSysCommand(HWND window, UINT command)
 {
     ::PostMessageA(window, WM_SYSCOMMAND, command, 0);

@@ -254,12 +254,10 @@ TEST_F(EntryDialogTest, NewEntryMadeThroughTheDialogsIsListedWithItsIconStoredAn
     ASSERT_TRUE(picker);
     EXPECT_EQ(TextOf(picker, IDC_ICON_FILE), "");
     EXPECT_EQ(ListCount(picker, IDC_ICON_LIST), 0);
-    ClickButton(picker, IDOK);
-    ASSERT_TRUE(Sync(picker));
+    ASSERT_TRUE(PressButton(picker, IDOK));
     EXPECT_TRUE(IsWindowVisible(picker));
     Type(picker, IDC_ICON_FILE, TestIcon());
-    ClickButton(picker, IDOK);
-    ASSERT_TRUE(Sync(picker));
+    ASSERT_TRUE(PressButton(picker, IDOK));
     EXPECT_TRUE(IsWindowVisible(picker));
     EXPECT_EQ(ListCount(picker, IDC_ICON_LIST), 1);
     EXPECT_EQ(ListSelection(picker, IDC_ICON_LIST), 0);
@@ -497,8 +495,7 @@ TEST_F(EntryDialogTest, IconPickerReloadsOnOkWithoutSelectionAndCancelLeavesTheE
     Type(picker, IDC_ICON_FILE, TestIcon());
     EXPECT_EQ(ListSelection(picker, IDC_ICON_LIST), LB_ERR);
     EXPECT_EQ(ListCount(picker, IDC_ICON_LIST), icons);
-    ClickButton(picker, IDOK);
-    ASSERT_TRUE(Sync(picker));
+    ASSERT_TRUE(PressButton(picker, IDOK));
     EXPECT_TRUE(IsWindowVisible(picker));
     EXPECT_EQ(ListCount(picker, IDC_ICON_LIST), 1);
     EXPECT_EQ(ListSelection(picker, IDC_ICON_LIST), 0);
@@ -512,8 +509,7 @@ TEST_F(EntryDialogTest, IconPickerReloadsOnOkWithoutSelectionAndCancelLeavesTheE
     std::fputs("plain\n", file);
     std::fclose(file);
     Type(picker, IDC_ICON_FILE, text);
-    ClickButton(picker, IDOK);
-    ASSERT_TRUE(Sync(picker));
+    ASSERT_TRUE(PressButton(picker, IDOK));
     EXPECT_TRUE(IsWindowVisible(picker));
     EXPECT_EQ(ListCount(picker, IDC_ICON_LIST), 0);
     EXPECT_TRUE(NoMessageBoxWithin(launcher.Id(), 300));

@@ -218,8 +218,7 @@ TEST_F(MainWindowTest, EmptyStoreDisablesLaunchPropertiesDeleteAndReacquire)
         EXPECT_TRUE(IsControlEnabled(main, id)) << id;
 
     ClickButton(main, IDC_UP);
-    ClickButton(main, IDC_DOWN);
-    ASSERT_TRUE(Sync(main));
+    ASSERT_TRUE(PressButton(main, IDC_DOWN));
     EXPECT_TRUE(NoMessageBoxWithin(launcher.Id(), 200));
     EXPECT_EQ(ListCount(main, IDC_PROGRAM_LIST), 0);
 }
@@ -352,21 +351,18 @@ TEST_F(MainWindowTest, MovesFollowTheEntryButAreNotWrittenAlone)
     LRESULT third = ListItemData(main, IDC_PROGRAM_LIST, 2);
 
     SelectRow(main, IDC_PROGRAM_LIST, 0);
-    ClickButton(main, IDC_UP); // nothing above the first row
-    ASSERT_TRUE(Sync(main));
+    ASSERT_TRUE(PressButton(main, IDC_UP)); // nothing above the first row
     EXPECT_EQ(ListSelection(main, IDC_PROGRAM_LIST), 0);
     EXPECT_EQ(ListItemData(main, IDC_PROGRAM_LIST, 0), first);
 
-    ClickButton(main, IDC_DOWN);
-    ASSERT_TRUE(Sync(main));
+    ASSERT_TRUE(PressButton(main, IDC_DOWN));
     EXPECT_EQ(ListSelection(main, IDC_PROGRAM_LIST), 1);
     EXPECT_EQ(ListItemData(main, IDC_PROGRAM_LIST, 0), second);
     EXPECT_EQ(ListItemData(main, IDC_PROGRAM_LIST, 1), first);
 
     SelectRow(main, IDC_PROGRAM_LIST, 2);
     ClickButton(main, IDC_DOWN); // nothing below the last row
-    ClickButton(main, IDC_UP);
-    ASSERT_TRUE(Sync(main));
+    ASSERT_TRUE(PressButton(main, IDC_UP));
     EXPECT_EQ(ListSelection(main, IDC_PROGRAM_LIST), 1);
     EXPECT_EQ(ListItemData(main, IDC_PROGRAM_LIST, 1), third);
     EXPECT_EQ(ListItemData(main, IDC_PROGRAM_LIST, 2), first);
@@ -418,8 +414,7 @@ TEST_F(MainWindowTest, EscapeDoesNotCloseTheWindowButTheSystemCloseDoes)
     HWND main = Start();
     ASSERT_TRUE(main);
     PressKey(main, VK_ESCAPE);
-    ClickButton(main, IDCANCEL);
-    ASSERT_TRUE(Sync(main));
+    ASSERT_TRUE(PressButton(main, IDCANCEL));
     EXPECT_FALSE(launcher.WaitExit(500));
     EXPECT_TRUE(IsWindow(main));
 
