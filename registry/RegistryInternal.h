@@ -9,7 +9,7 @@ typedef void* (*RegistryBufferAllocator)(SIZE_T bytes);
 extern RegistryBufferAllocator g_pfnRegistryBufferAlloc;
 void* DefaultRegistryBufferAlloc(SIZE_T bytes);
 
-// The first transfer buffer of each level of the copy; grown on demand.
+// The copy's first transfer buffer; grown on demand.
 const DWORD REGISTRY_TRANSFER_SIZE = 0x10000;
 // The first name buffer of the copy, in characters; grown on demand.
 const DWORD REGISTRY_NAME_SIZE = 300;

@@ -124,6 +124,8 @@ int CopyValues(HKEY source, HKEY destination, CTreeBuffer& data, CTreeBuffer& na
     }
 }
 
+int CopyTree(HKEY source, HKEY destination, CTreeBuffer& buffer, CTreeBuffer& name);
+
 int CopySubkeys(HKEY source, HKEY destination, CTreeBuffer& classBuffer, CTreeBuffer& name)
 {
     int attempts = 0;
@@ -153,13 +155,23 @@ int CopySubkeys(HKEY source, HKEY destination, CTreeBuffer& classBuffer, CTreeBu
             ::RegCloseKey(created);
             return 0;
         }
-        int copied = CopyRegistryTree(child, created);
+        // The name and class are not needed once the subkey is open: the
+        // levels below reuse the buffers, and this level enumerates afresh.
+        int copied = CopyTree(child, created, classBuffer, name);
         ::RegCloseKey(child);
         ::RegCloseKey(created);
         if (!copied)
             return 0;
         ++index;
     }
+}
+
+// Every value of source, then every subkey, depth first.
+int CopyTree(HKEY source, HKEY destination, CTreeBuffer& buffer, CTreeBuffer& name)
+{
+    if (!CopyValues(source, destination, buffer, name))
+        return 0;
+    return CopySubkeys(source, destination, buffer, name);
 }
 
 // Removes every subkey of key that can be removed. A subkey that is still
@@ -209,14 +221,14 @@ bool NamesKeyBelow(const char* path)
 
 int CopyRegistryTree(HKEY source, HKEY destination)
 {
-    // The transfer buffer holds a value's data in the value pass and a
-    // subkey's class in the subkey pass.
+    // One transfer buffer and one name buffer serve the whole tree (a pair
+    // per level costs more than the copying on deep trees). The transfer
+    // buffer holds a value's data in the value pass and a subkey's class in
+    // the subkey pass.
     CTreeBuffer buffer, name;
     if (!buffer.Obtain(REGISTRY_TRANSFER_SIZE) || !name.Obtain(REGISTRY_NAME_SIZE * sizeof(wchar_t)))
         return 0;
-    if (!CopyValues(source, destination, buffer, name))
-        return 0;
-    return CopySubkeys(source, destination, buffer, name);
+    return CopyTree(source, destination, buffer, name);
 }
 
 void DeleteRegistryTree(HKEY parent, const char* path)

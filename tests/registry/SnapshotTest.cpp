@@ -4,6 +4,7 @@
 #include "registry/Snapshot.h"
 #include "RegTestUtil.h"
 #include <cstring>
+#include <vector>
 
 using namespace regtest;
 
@@ -111,7 +112,12 @@ TEST_F(Snapshot, CaptureThatFailsPartWayKeepsThePreviousSnapshot)
     std::wstring before = DumpPath(HKEY_LOCAL_MACHINE, kSlot);
     WriteSettings("second");
 
-    // The top level gets its buffers, the subkey's level does not.
+    // The copy gets its buffers, but not the larger one that a big value in
+    // the settings' subkey needs: it fails after the top level was copied.
+    std::vector<BYTE> large(0x20000, 1);
+    HKEY window = CreateKey(HKEY_CURRENT_USER, L"Software\\CobweldTest\\Snapshot\\App\\Window");
+    SetValue(window, L"Large", REG_BINARY, large.data(), static_cast<DWORD>(large.size()));
+    ::RegCloseKey(window);
     g_allocationsLeft = 2;
     g_pfnRegistryBufferAlloc = FailingAfterSomeAllocations;
     EXPECT_EQ(m_entry.CaptureSnapshot(), 0);
