@@ -1,132 +1,93 @@
-// The group as the shell keeps it: Wine's own Program Manager service, the
-// shortcuts written for the items a shell refuses, and whether the group
-// exists.
-#include <gtest/gtest.h>
-#include <windows.h>
+// The group as the shell keeps it: the shortcuts written for the items a shell
+// refuses, whether the group exists, and the close flow's group step.
+#include <atomic>
+#include <thread>
 #include "ProgmanTestSupport.h"
 #include "framework/Text.h"
+#include "framework/Wnd.h"
 #include "progman/ProgmanGroup.h"
 
-namespace {
+using ShellGroup = CleanGroupFolder;
+using CloseGroupStep = CleanGroupFolder;
 
-class ShellGroup : public ::testing::Test {
-protected:
-    void SetUp() override { RemoveGroupFolder(); }
-    void TearDown() override { RemoveGroupFolder(); }
-};
-
-std::string Lnk(const char* name)
+TEST_F(ShellGroup, OnlyTheItemsARefusingShellLeavesAreWrittenIntoItsExistingFolder)
 {
-    return GroupFolder() + "\\" + name + ".lnk";
-}
-
-}
-
-TEST_F(ShellGroup, WinesServiceGetsTheGroupWithTheLauncherItem)
-{
-    CTestList test;
-    test.m_list.m_nGroupState = GROUP_STATE_FIRST_RUN;
-
-    PublishProgmanGroup(test.m_list);
-
-    EXPECT_EQ(test.m_list.m_nGroupState, GROUP_STATE_NONE);
-    CShortcut launcher = ReadShortcut(Lnk("Cobweld"));
-    ASSERT_TRUE(launcher.bRead) << Lnk("Cobweld");
-    EXPECT_EQ(lstrcmpiA(launcher.strTarget.c_str(), OwnPath().c_str()), 0) << launcher.strTarget;
-    EXPECT_EQ(launcher.strArguments, "");
-}
-
-TEST_F(ShellGroup, EntryItemsWinesServiceRefusesBecomeShortcutsStartingTheLauncherWithTheirIndex)
-{
-    CTestList test;
-    test.Add("Editor (work)", "C:\\windows\\notepad.exe", 0, "C:\\windows", 0);
-    std::string title = FromUtf8(u8"ゲーム: 設定\"2\"");
-    test.Add(title.c_str(), "", 0, "", 1);
-
-    PublishProgmanGroup(test.m_list);
-
-    EXPECT_TRUE(ReadShortcut(Lnk("Cobweld")).bRead);
-    CShortcut work = ReadShortcut(Lnk("Editor (work)"));
-    ASSERT_TRUE(work.bRead);
-    EXPECT_EQ(lstrcmpiA(work.strTarget.c_str(), OwnPath().c_str()), 0) << work.strTarget;
-    EXPECT_EQ(work.strArguments, "0");
-    EXPECT_EQ(work.strDirectory, "C:\\windows");
-    EXPECT_EQ(work.strIconPath, "C:\\windows\\notepad.exe");
-    EXPECT_EQ(work.nIconIndex, 0);
-    EXPECT_EQ(work.nShowCmd, SW_SHOWNORMAL);
-
-    std::string fileName = FromUtf8(u8"ゲーム_ 設定_2_");
-    CShortcut game = ReadShortcut(Lnk(fileName.c_str()));
-    ASSERT_TRUE(game.bRead) << "missing " << Lnk(fileName.c_str());
-    EXPECT_EQ(game.strArguments, "1");
-    EXPECT_EQ(game.nShowCmd, SW_SHOWMINNOACTIVE);
-}
-
-TEST_F(ShellGroup, ItemsARefusingShellLeavesAreWrittenIntoAnExistingGroupFolder)
-{
-    CRecorder recorder("refuse=all");
+    CRecorder recorder("refuse=0,2,3"); // DeleteGroup, the launcher's item, the first entry's
     ASSERT_TRUE(recorder.Ready());
     ASSERT_TRUE(::CreateDirectoryA(GroupFolder().c_str(), nullptr));
-    CTestList test;
-    test.Add("Tool", "C:\\windows\\regedit.exe", -1, "", 1);
-
-    PublishProgmanGroup(test.m_list);
-
-    EXPECT_EQ(recorder.Commands().size(), 4u);
-    CShortcut launcher = ReadShortcut(Lnk("Cobweld"));
-    ASSERT_TRUE(launcher.bRead);
-    EXPECT_EQ(launcher.strArguments, "");
-    CShortcut tool = ReadShortcut(Lnk("Tool"));
-    ASSERT_TRUE(tool.bRead);
-    EXPECT_EQ(tool.strArguments, "0");
-    EXPECT_EQ(tool.strIconPath, "C:\\windows\\regedit.exe");
-    EXPECT_EQ(tool.nIconIndex, -1);
-    EXPECT_EQ(tool.nShowCmd, SW_SHOWMINNOACTIVE);
+    CTestList list({{"Tool", "C:\\windows\\regedit.exe", -1, "", 1}, {"Kept", "", 0, "", 0}});
+    PublishProgmanGroup(list);
+    EXPECT_EQ(recorder.Commands().size(), 5u);
+    EXPECT_EQ(DescribeShortcut(Lnk("Cobweld"), OwnPath()).substr(0, 10), "launcher |");
+    EXPECT_EQ(DescribeShortcut(Lnk("Tool"), OwnPath()), "launcher 0||C:\\windows\\regedit.exe,-1|7");
+    EXPECT_FALSE(FileExists(Lnk("Kept")));
 }
 
 TEST_F(ShellGroup, ARefusingShellWithoutAGroupFolderGetsNoFolderMadeForIt)
 {
     CRecorder recorder("refuse=all");
     ASSERT_TRUE(recorder.Ready());
-    CTestList test;
-    test.Add("Tool", "", 0, "", 0);
-
-    PublishProgmanGroup(test.m_list);
-
+    CTestList list({{"Tool", "", 0, "", 0}});
+    PublishProgmanGroup(list);
     EXPECT_EQ(recorder.Commands().size(), 4u);
     EXPECT_FALSE(FileExists(GroupFolder()));
 }
 
-TEST_F(ShellGroup, AnAcceptedItemGetsNoShortcutOfOurOwn)
+TEST_F(ShellGroup, TheGroupExistsByItsStartMenuFolderOrProgramManagersKey)
 {
-    CRecorder recorder;
-    ASSERT_TRUE(recorder.Ready());
-    ASSERT_TRUE(::CreateDirectoryA(GroupFolder().c_str(), nullptr));
-    CTestList test;
-    test.Add("Tool", "", 0, "", 0);
-
-    PublishProgmanGroup(test.m_list);
-
-    EXPECT_EQ(recorder.Commands().size(), 4u);
-    EXPECT_FALSE(FileExists(Lnk("Tool")));
-    EXPECT_FALSE(FileExists(Lnk("Cobweld")));
-}
-
-TEST_F(ShellGroup, TheGroupExistsByItsStartMenuFolder)
-{
+    const char* key = "UNICODE Program Groups\\Cobweld";
     EXPECT_FALSE(ProgmanGroupExists());
     ASSERT_TRUE(::CreateDirectoryA(GroupFolder().c_str(), nullptr));
     EXPECT_TRUE(ProgmanGroupExists());
+    RemoveGroupFolder();
+    ASSERT_TRUE(driver::CreateKey(HKEY_CURRENT_USER, key));
+    EXPECT_TRUE(ProgmanGroupExists());
+    driver::DeleteTree(HKEY_CURRENT_USER, key);
+    EXPECT_FALSE(ProgmanGroupExists());
 }
 
-TEST_F(ShellGroup, TheGroupExistsByProgramManagersGroupKey)
+TEST_F(CloseGroupStep, NoticesAFirstRunAndAsksAboutAChangedListOnlyWhenTheGroupExists)
 {
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, "UNICODE Program Groups\\Cobweld", 0, nullptr, 0,
-                                KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
-    ::RegCloseKey(key);
-    EXPECT_TRUE(ProgmanGroupExists());
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, "UNICODE Program Groups\\Cobweld");
-    ::RegDeleteKeyA(HKEY_CURRENT_USER, "UNICODE Program Groups");
-    EXPECT_FALSE(ProgmanGroupExists());
+    const std::string notice = FromUtf8(u8"プログラムマネージャにCobweldグループを作成します。");
+    const std::string question = FromUtf8(u8"プログラムマネージャのCobweldグループを更新しますか？");
+    const std::vector<int> ok = {IDOK}, yesNo = {IDYES, IDNO}, none;
+    struct { int state; bool groupExists; int answer; std::string text; std::vector<int> buttons; int icon; size_t sent; }
+    cases[] = {
+        {GROUP_STATE_FIRST_RUN, false, IDOK, notice, ok, MB_ICONASTERISK, 3},
+        {GROUP_STATE_CHANGED, true, IDYES, question, yesNo, MB_ICONQUESTION, 3},
+        {GROUP_STATE_CHANGED, true, IDNO, question, yesNo, MB_ICONQUESTION, 0},
+        {GROUP_STATE_CHANGED, false, IDYES, "", none, -1, 0}, // no box
+        {GROUP_STATE_NONE, true, IDYES, "", none, -1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("state " + std::to_string(c.state) + ", answer " + std::to_string(c.answer));
+        RemoveGroupFolder();
+        ASSERT_TRUE(!c.groupExists || ::CreateDirectoryA(GroupFolder().c_str(), nullptr));
+        CRecorder recorder;
+        ASSERT_TRUE(recorder.Ready());
+        CTestList list({}, c.state);
+        // A hidden stand-in for the main window; the "user" answers its box.
+        HWND main = ::CreateWindowExA(0, "STATIC", "Cobweld", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+        HWND owner = nullptr, box = nullptr;
+        driver::MessageBoxContent seen;
+        std::atomic<bool> done{false};
+        std::thread user([&] {
+            if (driver::WaitUntil([&] { return (box = driver::FindMessageBox(::GetCurrentProcessId())) || done; },
+                                  10000) && box && driver::Sync(box)) {
+                owner = ::GetWindow(box, GW_OWNER);
+                seen = driver::ReadMessageBox(box);
+                driver::AnswerMessageBox(box, c.answer);
+            }
+        });
+        RunCloseGroupStep(CWnd(main), list);
+        done = true;
+        user.join();
+        ::DestroyWindow(main);
+        EXPECT_EQ(owner, box ? main : nullptr);
+        EXPECT_EQ(seen.caption, box ? "Cobweld" : "");
+        EXPECT_EQ(seen.text, c.text);
+        EXPECT_EQ(seen.buttons, c.buttons);
+        EXPECT_EQ(seen.icon, c.icon);
+        EXPECT_EQ(recorder.Commands().size(), c.sent);
+    }
 }

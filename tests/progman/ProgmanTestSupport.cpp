@@ -2,70 +2,47 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
-#include <cstdio>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include "framework/Text.h"
 
 std::string OwnPath()
 {
     char path[MAX_PATH];
-    DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, length);
+    return std::string(path, ::GetModuleFileNameA(nullptr, path, sizeof path));
 }
 
-std::string BesidePath(const char* fileName)
+CTestList::CTestList(const std::vector<CTestEntry>& entries, int groupState)
 {
-    std::string path = OwnPath();
-    return path.substr(0, path.find_last_of('\\') + 1) + fileName;
-}
-
-void FillEntry(CProgramEntry& entry, const char* title, const char* iconPath, int iconIndex,
-               const char* directory, int runMinimized)
-{
-    CopyField(entry.m_szTitle, sizeof entry.m_szTitle, title);
-    CopyField(entry.m_szIconPath, sizeof entry.m_szIconPath, iconPath);
-    CopyField(entry.m_szDirectory, sizeof entry.m_szDirectory, directory);
-    entry.m_nIconIndex = iconIndex;
-    entry.m_bRunMinimized = runMinimized;
-}
-
-CTestList::CTestList()
-{
-    for (CProgramEntry* entry : m_list.m_arrEntries)
+    for (CProgramEntry* entry : m_arrEntries)
         delete entry;
-    m_list.m_arrEntries.clear();
-    m_list.m_bModified = 0;
-}
-
-CProgramEntry& CTestList::Add(const char* title, const char* iconPath, int iconIndex,
-                              const char* directory, int runMinimized)
-{
-    CProgramEntry* entry = new CProgramEntry;
-    FillEntry(*entry, title, iconPath, iconIndex, directory, runMinimized);
-    m_list.m_arrEntries.push_back(entry);
-    return *entry;
+    m_arrEntries.clear();
+    for (const CTestEntry& e : entries) {
+        CProgramEntry* entry = new CProgramEntry;
+        CopyField(entry->m_szTitle, sizeof entry->m_szTitle, e.title);
+        CopyField(entry->m_szIconPath, sizeof entry->m_szIconPath, e.iconPath);
+        CopyField(entry->m_szDirectory, sizeof entry->m_szDirectory, e.directory);
+        entry->m_nIconIndex = e.iconIndex;
+        entry->m_bRunMinimized = e.runMinimized;
+        m_arrEntries.push_back(entry);
+    }
+    m_bModified = 0;
+    m_nGroupState = groupState;
 }
 
 CRecorder::CRecorder(const std::string& options)
 {
     static int s_counter = 0;
-    char name[128];
-    std::snprintf(name, sizeof name, "CobweldTestProgman.%lu.%d", ::GetCurrentProcessId(), ++s_counter);
+    std::string name = "CobweldTestProgman." + std::to_string(::GetCurrentProcessId()) + "." +
+                       std::to_string(++s_counter);
     char temp[MAX_PATH];
     ::GetTempPathA(sizeof temp, temp);
-    m_strRecordPath = std::string(temp) + name + ".rec";
-
-    HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, (std::string(name) + ".ready").c_str());
-    m_hQuit = ::CreateEventA(nullptr, TRUE, FALSE, (std::string(name) + ".quit").c_str());
-    std::string command = "\"" + BesidePath("progman_recorder.exe") + "\" \"" + m_strRecordPath +
-                          "\" " + name + " " + options;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    if (::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                         &startup, &m_process)) {
-        HANDLE handles[2] = {ready, m_process.hProcess};
+    m_strRecordPath = temp + name + ".rec";
+    HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, (name + ".ready").c_str());
+    m_hQuit = ::CreateEventA(nullptr, TRUE, FALSE, (name + ".quit").c_str());
+    if (m_process.Start(driver::ToolPath("progman_recorder.exe"),
+                        "\"" + m_strRecordPath + "\" " + name + " " + options)) {
+        HANDLE handles[2] = {ready, m_process.Handle()};
         m_bReady = ::WaitForMultipleObjects(2, handles, FALSE, 15000) == WAIT_OBJECT_0;
     }
     ::CloseHandle(ready);
@@ -73,104 +50,71 @@ CRecorder::CRecorder(const std::string& options)
 
 CRecorder::~CRecorder()
 {
-    if (m_process.hProcess) {
-        ::SetEvent(m_hQuit);
-        if (::WaitForSingleObject(m_process.hProcess, 5000) != WAIT_OBJECT_0)
-            ::TerminateProcess(m_process.hProcess, 1);
-        ::WaitForSingleObject(m_process.hProcess, 5000);
-        ::CloseHandle(m_process.hProcess);
-        ::CloseHandle(m_process.hThread);
-    }
+    ::SetEvent(m_hQuit);
+    m_process.WaitExit(5000); // else ended by m_process
     ::CloseHandle(m_hQuit);
     ::DeleteFileA(m_strRecordPath.c_str());
 }
 
 std::vector<std::string> CRecorder::Commands() const
 {
+    // One line per execute: its bytes in hexadecimal.
     std::vector<std::string> commands;
     std::ifstream file(m_strRecordPath, std::ios::binary);
-    std::string line;
-    while (std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        std::string bytes;
-        for (size_t i = 0; i + 1 < line.size(); i += 2)
-            bytes += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
-        commands.push_back(bytes);
+    for (std::string line; std::getline(file, line);) {
+        commands.emplace_back();
+        for (size_t i = 0; i + 1 < line.size() && line[i] != '\r'; i += 2)
+            commands.back() += static_cast<char>(std::stoi(line.substr(i, 2), nullptr, 16));
     }
     return commands;
 }
 
-std::vector<std::string> WithTerminators(const std::vector<std::string>& texts)
-{
-    std::vector<std::string> result;
-    for (const std::string& text : texts)
-        result.push_back(text + std::string(1, '\0'));
-    return result;
-}
-
 std::string GroupFolder()
 {
-    char programs[MAX_PATH];
-    if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs)))
-        return std::string();
+    char programs[MAX_PATH] = "";
+    ::SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
     return std::string(programs) + "\\Cobweld";
 }
 
+std::string Lnk(const std::string& name) { return GroupFolder() + "\\" + name + ".lnk"; }
+
 void RemoveGroupFolder()
 {
-    std::string folder = GroupFolder();
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                ::DeleteFileA((folder + "\\" + found.cFileName).c_str());
-        } while (::FindNextFileA(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(folder.c_str());
+    std::error_code error;
+    std::filesystem::remove_all(GroupFolder(), error);
 }
 
-bool FileExists(const std::string& path)
-{
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-CShortcut ReadShortcut(const std::string& path)
+std::string DescribeShortcut(const std::string& path, const std::string& launcherPath)
 {
-    CShortcut shortcut;
-    HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::string result;
+    ::CoInitialize(nullptr); // once per thread is enough; kept for the test's life
     IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    wchar_t wide[MAX_PATH];
+    ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
     if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                     reinterpret_cast<void**>(&link)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            wchar_t wide[MAX_PATH];
-            ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-                char text[1024];
-                shortcut.bRead = true;
-                if (SUCCEEDED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH)))
-                    shortcut.strTarget = text;
-                if (SUCCEEDED(link->GetArguments(text, sizeof text)))
-                    shortcut.strArguments = text;
-                if (SUCCEEDED(link->GetWorkingDirectory(text, sizeof text)))
-                    shortcut.strDirectory = text;
-                if (SUCCEEDED(link->GetIconLocation(text, sizeof text, &shortcut.nIconIndex)))
-                    shortcut.strIconPath = text;
-                // Wine's loader reports every show command as SW_SHOWNORMAL:
-                // read it from the file's header (ShowCommand at 0x3C).
-                std::ifstream raw(path, std::ios::binary);
-                unsigned char header[0x40] = {};
-                if (raw.read(reinterpret_cast<char*>(header), sizeof header))
-                    shortcut.nShowCmd = header[0x3C] | (header[0x3D] << 8);
-            }
-            file->Release();
-        }
-        link->Release();
+                                     reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(wide, STGM_READ))) {
+        char target[1024] = "", arguments[1024] = "", directory[1024] = "", icon[1024] = "";
+        int iconIndex = 0;
+        link->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH);
+        link->GetArguments(arguments, sizeof arguments);
+        link->GetWorkingDirectory(directory, sizeof directory);
+        link->GetIconLocation(icon, sizeof icon, &iconIndex);
+        // Wine's loader reports every show command as SW_SHOWNORMAL: read it
+        // from the file's header (ShowCommand at 0x3C).
+        unsigned char header[0x40] = {};
+        std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(header), sizeof header);
+        result = (lstrcmpiA(target, launcherPath.c_str()) == 0 ? "launcher" : target) + std::string(" ") +
+                 arguments + "|" + directory + "|" + icon + "," + std::to_string(iconIndex) + "|" +
+                 std::to_string(header[0x3C] | (header[0x3D] << 8));
     }
-    if (SUCCEEDED(init))
-        ::CoUninitialize();
-    return shortcut;
+    if (file)
+        file->Release();
+    if (link)
+        link->Release();
+    return result;
 }

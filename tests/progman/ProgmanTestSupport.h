@@ -1,66 +1,51 @@
-// Shared pieces of the Program Manager tests: entries and lists made in the
-// test, the recording DDE server, the Start-menu group folder.
+// Shared pieces of the Program Manager tests: lists made in the test, the
+// recording DDE server, the Start-menu group folder and its shortcuts.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
-#include <string>
-#include <vector>
 #include "model/ProgramList.h"
+#include "tests/driver/Driver.h"
 
-// The path of the running test program: it is the "launcher" whose path the
-// items carry.
+// The running test program: the "launcher" whose path the items carry.
 std::string OwnPath();
-// A program that lives beside the test program.
-std::string BesidePath(const char* fileName);
 
-void FillEntry(CProgramEntry& entry, const char* title, const char* iconPath, int iconIndex,
-               const char* directory, int runMinimized);
+struct CTestEntry { const char *title, *iconPath; int iconIndex; const char* directory; int runMinimized; };
 
-// A list holding only the entries the test adds (whatever the store holds
-// is dropped unread into nothing).
-class CTestList {
-public:
-    CTestList();
-    CProgramEntry& Add(const char* title, const char* iconPath, int iconIndex,
-                       const char* directory, int runMinimized);
-    CProgramList m_list;
+// A list holding only these entries, whatever the store holds.
+struct CTestList : CProgramList {
+    explicit CTestList(const std::vector<CTestEntry>& entries = {}, int groupState = GROUP_STATE_NONE);
 };
 
-// The recording "PROGMAN" server (tools/progman_recorder), running for the
-// life of the object.
+// The recording "PROGMAN" server (tools/progman_recorder) for the life of the
+// object; options as on its command line, e.g. "refuse=all".
 class CRecorder {
 public:
-    // options as on the recorder's command line, e.g. "refuse=all".
     explicit CRecorder(const std::string& options = std::string());
     ~CRecorder();
     bool Ready() const { return m_bReady; }
-    DWORD ProcessId() const { return m_process.dwProcessId; }
     // Every execute received so far, as sent (terminating NUL included).
     std::vector<std::string> Commands() const;
 
 private:
     std::string m_strRecordPath;
     HANDLE m_hQuit = nullptr;
-    PROCESS_INFORMATION m_process = {};
+    driver::Process m_process;
     bool m_bReady = false;
 };
 
-// Commands as the recorder holds them: each text with its terminating NUL.
-std::vector<std::string> WithTerminators(const std::vector<std::string>& texts);
-
-// <Start-menu Programs>\Cobweld in the ANSI code page, and its removal with
-// everything in it.
+// <Start-menu Programs>\Cobweld (ANSI code page), a shortcut in it.
 std::string GroupFolder();
+std::string Lnk(const std::string& name);
 void RemoveGroupFolder();
 bool FileExists(const std::string& path);
 
-// What a shortcut file says.
-struct CShortcut {
-    bool bRead = false;
-    std::string strTarget;
-    std::string strArguments;
-    std::string strDirectory;
-    std::string strIconPath;
-    int nIconIndex = 0;
-    int nShowCmd = 0;
+// "<target> <arguments>|<directory>|<icon>,<index>|<show command>", the
+// target written "launcher" when it is launcherPath; "" when unreadable.
+std::string DescribeShortcut(const std::string& path, const std::string& launcherPath);
+
+// Tests that start and end without the group folder.
+class CleanGroupFolder : public ::testing::Test {
+protected:
+    void SetUp() override { RemoveGroupFolder(); }
+    void TearDown() override { RemoveGroupFolder(); }
 };
-CShortcut ReadShortcut(const std::string& path);
