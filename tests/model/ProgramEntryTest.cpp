@@ -2,138 +2,82 @@
 #include "model/ProgramEntry.h"
 #include "framework/Text.h"
 #include "../registry/RegTestUtil.h"
-#include <cstring>
-#include <fstream>
 
 using namespace regtest;
 
 namespace {
 
-// Entries are saved to and loaded from a private key here; the entry store
-// itself is left to the list's tests.
+const char kShell32[] = "C:\\windows\\system32\\shell32.dll";
+
+template <size_t N> std::string Text(const char (&field)[N]) { return std::string(field, strnlen(field, N)); }
+
+// Every field but the icon, read within its capacity.
+std::string Fields(const CProgramEntry& e)
+{
+    return Text(e.m_szTitle) + "|" + Text(e.m_szCommandLine) + "|" + Text(e.m_szDirectory) + "|" +
+           Text(e.m_szIconPath) + "|" + Text(e.m_szRegistry) + "|" + std::to_string(e.m_nIconIndex) + "|" +
+           std::to_string(e.m_bRunMinimized) + "|" + std::to_string(e.m_nSaveSlot) + "|" +
+           std::to_string(e.m_bRetrieveAgain);
+}
+
+// Each value's name, type and size in ANSI bytes, in the registry's order.
+std::string Listing(HKEY key)
+{
+    std::string out;
+    char name[64];
+    DWORD length, type, size;
+    for (DWORD i = 0; length = sizeof name, !::RegEnumValueA(key, i, name, &length, 0, &type, 0, &size); ++i)
+        out += std::string(name) + " " + std::to_string(type) + " " + std::to_string(size) + ",";
+    return out;
+}
+
+// A private key; the entry store is left to the list's tests. No field of
+// m_entry is at its initial value, and its title fills the field.
 class EntryKey : public ::testing::Test {
 protected:
-    void SetUp() override
+    EntryKey()
     {
-        RemoveTree(HKEY_CURRENT_USER, L"Software\\CobweldTest\\Entry");
-        m_key = CreateKey(HKEY_CURRENT_USER, L"Software\\CobweldTest\\Entry");
-        ASSERT_NE(m_key, nullptr);
+        std::strcpy(m_entry.m_szTitle, (FromUtf8(u8"メモ帳") + std::string(93, 'T')).c_str()); // 99 bytes
+        std::strcpy(m_entry.m_szCommandLine, "C:\\windows\\notepad.exe");
+        std::strcpy(m_entry.m_szDirectory, "C:\\windows");
+        std::strcpy(m_entry.m_szIconPath, kShell32);
+        std::strcpy(m_entry.m_szRegistry, "Vendor\\Product");
+        m_entry.m_nIconIndex = 3;
+        m_entry.m_bRunMinimized = m_entry.m_bRetrieveAgain = 1;
+        m_entry.m_nSaveSlot = 12;
     }
-    void TearDown() override
-    {
-        ::RegCloseKey(m_key);
-        RemoveTree(HKEY_CURRENT_USER, L"Software\\CobweldTest\\Entry");
-    }
-    HKEY m_key = nullptr;
+    ~EntryKey() override { RemoveTree(HKEY_CURRENT_USER, L"Software\\CobweldTest\\Entry"); }
+    const bool m_leftoversRemoved = (RemoveTree(HKEY_CURRENT_USER, L"Software\\CobweldTest\\Entry"), true);
+    Key m_key{HKEY_CURRENT_USER, L"Software\\CobweldTest\\Entry"};
+    CProgramEntry m_entry;
 };
-
-void Fill(CProgramEntry& entry)
-{
-    std::strcpy(entry.m_szTitle, FromUtf8(u8"メモ帳").c_str());
-    std::strcpy(entry.m_szCommandLine, "C:\\windows\\notepad.exe");
-    std::strcpy(entry.m_szDirectory, "C:\\windows");
-    std::strcpy(entry.m_szIconPath, "C:\\windows\\system32\\shell32.dll");
-    entry.m_nIconIndex = 3;
-    entry.m_bRunMinimized = 1;
-    std::strcpy(entry.m_szRegistry, "Vendor\\Product");
-    entry.m_nSaveSlot = 12;
-    entry.m_bRetrieveAgain = 1;
-}
 
 } // namespace
 
-TEST_F(EntryKey, SavesTheNineValuesWithTheirTypesAndSizes)
+// Value names, types and sizes as other tools read them. A missing value, or
+// one that does not fit its field, leaves the field as it was.
+TEST_F(EntryKey, SavesTheNineValuesAndLoadsBackOnlyThoseThatFitTheirFields)
 {
-    CProgramEntry entry;
-    Fill(entry);
-    entry.SaveToKey(m_key);
-
-    struct Expected {
-        const char* name;
-        DWORD type, size;
-    };
-    const Expected values[] = {{"Title", REG_SZ, 7}, {"CommandLine", REG_SZ, 23}, {"Directory", REG_SZ, 11},
-                               {"Icon", REG_DWORD, 4}, {"Registry", REG_SZ, 15}, {"iSave", REG_DWORD, 4},
-                               {"IconPath", REG_SZ, 32}, {"IconIndex", REG_DWORD, 4}, {"RetrieveAgain", REG_DWORD, 4}};
-    for (const Expected& value : values) {
-        DWORD type = 0, size = 0;
-        ASSERT_EQ(::RegQueryValueExA(m_key, value.name, nullptr, &type, nullptr, &size), ERROR_SUCCESS) << value.name;
-        EXPECT_EQ(type, value.type) << value.name;
-        EXPECT_EQ(size, value.size) << value.name;
-    }
-    DWORD count = 0;
-    ::RegQueryInfoKeyA(m_key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(count, 9u);
-
+    m_entry.SaveToKey(m_key);
+    EXPECT_EQ(Listing(m_key), "CommandLine 1 23,Directory 1 11,Icon 4 4,IconIndex 4 4,IconPath 1 32,iSave 4 4,"
+                              "Registry 1 15,RetrieveAgain 4 4,Title 1 100,");
     CProgramEntry loaded;
     loaded.LoadFromKey(m_key);
-    EXPECT_STREQ(loaded.m_szTitle, entry.m_szTitle);
-    EXPECT_STREQ(loaded.m_szCommandLine, entry.m_szCommandLine);
-    EXPECT_STREQ(loaded.m_szDirectory, entry.m_szDirectory);
-    EXPECT_STREQ(loaded.m_szIconPath, entry.m_szIconPath);
-    EXPECT_STREQ(loaded.m_szRegistry, entry.m_szRegistry);
-    EXPECT_EQ(loaded.m_nIconIndex, 3);
-    EXPECT_EQ(loaded.m_bRunMinimized, 1);
-    EXPECT_EQ(loaded.m_nSaveSlot, 12);
-    EXPECT_EQ(loaded.m_bRetrieveAgain, 1);
-    EXPECT_EQ(loaded.m_hCachedIcon, nullptr);
-}
-
-TEST_F(EntryKey, TitleOfNinetyNineBytesIsStoredAsOneHundredAndReadBackWhole)
-{
-    CProgramEntry entry;
-    std::memset(entry.m_szTitle, 'T', 99);
-    entry.SaveToKey(m_key);
-    EXPECT_EQ(ReadRaw(m_key, L"Title").data.size(), 200u) << "100 ANSI bytes, stored as UTF-16";
-    DWORD size = 0;
-    ::RegQueryValueExA(m_key, "Title", nullptr, nullptr, nullptr, &size);
-    EXPECT_EQ(size, 100u);
-    CProgramEntry loaded;
-    loaded.LoadFromKey(m_key);
-    EXPECT_EQ(std::strlen(loaded.m_szTitle), 99u);
-}
-
-TEST_F(EntryKey, MissingValuesLeaveTheirFieldsAsTheyWere)
-{
-    SetString(m_key, "Title", "Only a title");
-    CProgramEntry entry;
-    Fill(entry);
-    entry.LoadFromKey(m_key);
-    EXPECT_STREQ(entry.m_szTitle, "Only a title");
-    EXPECT_STREQ(entry.m_szRegistry, "Vendor\\Product");
-    EXPECT_EQ(entry.m_bRetrieveAgain, 1);
-    EXPECT_EQ(entry.m_nSaveSlot, 12);
-}
-
-TEST_F(EntryKey, ValuesThatDoNotFitTheirFieldsLeaveThemAsTheyWere)
-{
-    SetString(m_key, "Title", std::string(100, 't').c_str());
-    // Filling the field with no terminator at all.
-    ::RegSetValueExA(m_key, "Directory", 0, REG_SZ, (const BYTE*)std::string(260, 'd').data(), 260);
-    // Far beyond any buffer.
-    SetString(m_key, "CommandLine", std::string(5000, 'c').c_str());
-    // Long data whose text ends early fits.
-    std::string early = "C:\\icons.dll" + std::string(1, '\0') + std::string(3000, 'x');
+    EXPECT_EQ(Fields(loaded), Fields(m_entry));
+    SetString(m_key, "Title", std::string(100, 't')); // one byte too many with the NUL
+    ::RegSetValueExA(m_key, "Directory", 0, REG_SZ, (const BYTE*)std::string(260, 'd').data(), 260); // no NUL
+    SetString(m_key, "CommandLine", std::string(5000, 'c'));
+    const std::string early = std::string("C:\\icons.dll", 13) + std::string(3000, 'x'); // fits: the text ends early
     ::RegSetValueExA(m_key, "IconPath", 0, REG_SZ, (const BYTE*)early.data(), (DWORD)early.size());
-    // Of another type or size.
+    // Of another type or size, or missing.
     SetDword(m_key, "Registry", 5);
     ::RegSetValueExA(m_key, "iSave", 0, REG_BINARY, (const BYTE*)"\1\2", 2);
     ::RegSetValueExA(m_key, "IconIndex", 0, REG_SZ, (const BYTE*)"7", 2);
-    ::RegSetValueExA(m_key, "Icon", 0, REG_QWORD, (const BYTE*)"\1\0\0\0\0\0\0\0", 8);
-
-    CProgramEntry entry;
-    Fill(entry);
-    std::string title = entry.m_szTitle;
-    entry.LoadFromKey(m_key);
-
-    EXPECT_EQ(entry.m_szTitle, title);
-    EXPECT_STREQ(entry.m_szDirectory, "C:\\windows");
-    EXPECT_STREQ(entry.m_szCommandLine, "C:\\windows\\notepad.exe");
-    EXPECT_STREQ(entry.m_szIconPath, "C:\\icons.dll");
-    EXPECT_STREQ(entry.m_szRegistry, "Vendor\\Product");
-    EXPECT_EQ(entry.m_nSaveSlot, 12);
-    EXPECT_EQ(entry.m_nIconIndex, 3);
-    EXPECT_EQ(entry.m_bRunMinimized, 1);
+    ::RegSetValueExA(m_key, "Icon", 0, REG_QWORD, (const BYTE*)"\5\0\0\0\0\0\0\0", 8);
+    ::RegDeleteValueA(m_key, "RetrieveAgain");
+    loaded.LoadFromKey(m_key);
+    std::strcpy(m_entry.m_szIconPath, "C:\\icons.dll");
+    EXPECT_EQ(Fields(loaded), Fields(m_entry));
 }
 
 // Fields are public: one may lack its terminator. Nothing reads past it, and
@@ -142,72 +86,40 @@ TEST_F(EntryKey, FieldsWithoutTerminatorAreCutWhenSavedOrCopied)
 {
     CProgramEntry entry;
     std::memset(entry.m_szIconPath, 'p', sizeof entry.m_szIconPath);
-    std::string kanji = FromUtf8(u8"漢");
-    ASSERT_EQ(kanji.size(), 2u);
     for (size_t i = 0; i < sizeof entry.m_szTitle; i += 2)
-        std::memcpy(entry.m_szTitle + i, kanji.data(), 2);
-
+        std::memcpy(entry.m_szTitle + i, FromUtf8(u8"漢").c_str(), 2);
     entry.SaveToKey(m_key);
-    DWORD size = 0;
-    ::RegQueryValueExA(m_key, "IconPath", nullptr, nullptr, nullptr, &size);
-    EXPECT_EQ(size, 260u);
-    ::RegQueryValueExA(m_key, "Title", nullptr, nullptr, nullptr, &size);
-    EXPECT_EQ(size, 99u) << "98 bytes of whole characters and the NUL";
-
+    // 259 bytes and the NUL; 98 bytes of whole characters and the NUL.
+    EXPECT_EQ(Listing(m_key), "CommandLine 1 1,Directory 1 1,Icon 4 4,IconIndex 4 4,IconPath 1 260,iSave 4 4,"
+                              "Registry 1 1,RetrieveAgain 4 4,Title 1 99,");
     CProgramEntry copy;
     copy.CopyFrom(entry);
     EXPECT_EQ(std::string(copy.m_szIconPath), std::string(259, 'p'));
     EXPECT_EQ(std::strlen(copy.m_szTitle), 98u);
-    EXPECT_FALSE(copy.EnsureIcon());
     EXPECT_FALSE(entry.EnsureIcon()) << "an icon path without its NUL is not handed to the shell";
 }
 
-TEST(EntryIcon, PlainTextFileGivesNoIconAndCachesNothing)
+// ExtractIconA answers 1 for a file that is no program, library or icon file,
+// and 0 for an index beyond the file's icons: neither is an icon to keep.
+TEST(EntryIcon, OnlyARealIconIsCachedOnceAndEveryCopyOwnsItsOwnHandle)
 {
-    char path[MAX_PATH];
-    ::GetTempPathA(sizeof path, path);
-    std::strcat(path, "cobweld_entry_icon.txt");
-    std::ofstream(path) << "not an icon\n";
-    CProgramEntry entry;
-    std::strcpy(entry.m_szIconPath, path);
-    EXPECT_FALSE(entry.EnsureIcon());
-    EXPECT_EQ(entry.m_hCachedIcon, nullptr);
-    EXPECT_FALSE(entry.EnsureIcon());
-    EXPECT_EQ(entry.m_hCachedIcon, nullptr);
-    ::DeleteFileA(path);
-
-    std::strcpy(entry.m_szIconPath, "C:\\windows\\system32\\shell32.dll");
-    entry.m_nIconIndex = 100000;
-    EXPECT_FALSE(entry.EnsureIcon());
-    EXPECT_EQ(entry.m_hCachedIcon, nullptr);
-}
-
-TEST(EntryIcon, LibraryIconIsCachedAndEveryCopyHasItsOwnHandle)
-{
-    CProgramEntry entry;
-    std::strcpy(entry.m_szIconPath, "C:\\windows\\system32\\shell32.dll");
+    CProgramEntry entry, copy;
+    for (const auto& icon : {std::make_pair("C:\\windows\\win.ini", 0), std::make_pair(kShell32, 100000)}) {
+        std::strcpy(entry.m_szIconPath, icon.first);
+        entry.m_nIconIndex = icon.second;
+        EXPECT_FALSE(entry.EnsureIcon()) << icon.first;
+        EXPECT_EQ(entry.m_hCachedIcon, nullptr) << icon.first;
+    }
     entry.m_nIconIndex = 0;
     ASSERT_TRUE(entry.EnsureIcon());
-    HICON cached = entry.m_hCachedIcon;
-    ASSERT_NE(cached, nullptr);
+    const HICON cached = entry.m_hCachedIcon;
     EXPECT_TRUE(entry.EnsureIcon());
     EXPECT_EQ(entry.m_hCachedIcon, cached) << "a cached icon is not extracted again";
-
-    CProgramEntry copy;
     copy.CopyFrom(entry);
-    ASSERT_NE(copy.m_hCachedIcon, nullptr);
-    EXPECT_NE(copy.m_hCachedIcon, cached);
-
+    const HICON copied = copy.m_hCachedIcon;
+    EXPECT_TRUE(copied && copied != cached);
+    copy.CopyFrom(CProgramEntry());
+    ICONINFO info;
+    EXPECT_FALSE(copy.m_hCachedIcon || ::GetIconInfo(copied, &info)) << "a copy without an icon releases the old";
     entry.ReleaseIcon();
-    EXPECT_EQ(entry.m_hCachedIcon, nullptr);
-    ICONINFO info = {};
-    ASSERT_TRUE(::GetIconInfo(copy.m_hCachedIcon, &info)) << "the copy's icon outlives the original's";
-    ::DeleteObject(info.hbmColor);
-    ::DeleteObject(info.hbmMask);
-
-    // Copying an entry without an icon releases the destination's own.
-    copy.CopyFrom(entry);
-    EXPECT_EQ(copy.m_hCachedIcon, nullptr);
-    copy.CopyFrom(copy);
-    EXPECT_STREQ(copy.m_szIconPath, "C:\\windows\\system32\\shell32.dll");
 }

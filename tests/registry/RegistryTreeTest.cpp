@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include "registry/RegKey.h"
-#include "registry/RegistryInternal.h"
 #include "registry/RegistryTree.h"
 #include "RegTestUtil.h"
 
@@ -8,195 +6,64 @@ using namespace regtest;
 
 namespace {
 
-int g_allocationsLeft = 0;
-void* FailingAfterSomeAllocations(SIZE_T bytes)
-{
-    if (g_allocationsLeft <= 0)
-        return nullptr;
-    --g_allocationsLeft;
-    return DefaultRegistryBufferAlloc(bytes);
-}
-
-// Each test works in its own tree HKCU\Software\CobweldTest\Registry\<test>
-// with a source key "Src" and a destination key "Dst".
+// Each test has its own tree HKCU\Software\CobweldTest\Registry\<test>\{Src,Dst}.
 class TreeCopy : public ::testing::Test {
 protected:
-    void SetUp() override
+    static std::wstring Base()
     {
-        m_base = L"Software\\CobweldTest\\Registry\\";
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        for (const char* p = info->name(); *p; ++p)
-            m_base += static_cast<wchar_t>(*p);
-        RemoveTree(HKEY_CURRENT_USER, m_base.c_str());
-        m_baseKey = CreateKey(HKEY_CURRENT_USER, m_base.c_str());
-        m_src = CreateKey(m_baseKey, L"Src");
-        m_dst = CreateKey(m_baseKey, L"Dst");
-        ASSERT_NE(m_src, nullptr);
-        ASSERT_NE(m_dst, nullptr);
+        const char* test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        return L"Software\\CobweldTest\\Registry\\" + std::wstring(test, test + strlen(test));
     }
-    void TearDown() override
-    {
-        g_pfnRegistryBufferAlloc = DefaultRegistryBufferAlloc;
-        ::RegCloseKey(m_src);
-        ::RegCloseKey(m_dst);
-        ::RegCloseKey(m_baseKey);
-        RemoveTree(HKEY_CURRENT_USER, m_base.c_str());
-    }
-    std::wstring m_base;
-    HKEY m_baseKey = nullptr, m_src = nullptr, m_dst = nullptr;
+    ~TreeCopy() override { RemoveTree(HKEY_CURRENT_USER, Base()); }
+    const bool m_leftoversRemoved = (RemoveTree(HKEY_CURRENT_USER, Base()), true); // before the keys are made
+    Key m_base{HKEY_CURRENT_USER, Base()}, m_src{m_base, L"Src"}, m_dst{m_base, L"Dst"};
 };
+using TreeRemoval = TreeCopy;
 
 } // namespace
 
-TEST_F(TreeCopy, CopiesValuesOfEveryTypeByteForByteWithTheirSizes)
+// The destination's own values and keys are kept; the shared value replaced.
+TEST_F(TreeCopy, CopiesEveryValueTypeAndLevelByteForByteAndKeepsWhatOnlyTheDestinationHolds)
 {
-    const BYTE binary[] = {0, 1, 2, 0xFF, 0x5C, 0};
-    const DWORD dword = 0xDEADBEEF;
-    const unsigned long long qword = 0x0123456789ABCDEFull;
-    const wchar_t multi[] = L"one\0two\0";
-    // Not in code page 932: an ANSI copy would turn these into '?'.
-    const wchar_t wide[] = L"caf\u00e9 \u0394\u263a";
-    const BYTE oddString[] = {'a', 0, 'b'};
-    SetValue(m_src, L"sz", REG_SZ, L"text", 10);
-    SetValue(m_src, L"expand", REG_EXPAND_SZ, L"%TEMP%\\x", 18);
-    SetValue(m_src, L"binary", REG_BINARY, binary, sizeof binary);
-    SetValue(m_src, L"dword", REG_DWORD, &dword, sizeof dword);
-    SetValue(m_src, L"multi", REG_MULTI_SZ, multi, sizeof multi);
-    SetValue(m_src, L"qword", REG_QWORD, &qword, sizeof qword);
-    SetValue(m_src, L"none", REG_NONE, binary, 3);
-    SetValue(m_src, L"emptyBinary", REG_BINARY, nullptr, 0);
-    SetValue(m_src, L"emptyString", REG_SZ, nullptr, 0);
-    SetValue(m_src, L"oddString", REG_SZ, oddString, sizeof oddString);
-    SetValue(m_src, L"wide\u00e9\u263a", REG_SZ, wide, sizeof wide);
-    SetValue(m_src, nullptr, REG_SZ, L"default", 16);
-
-    ASSERT_EQ(CopyRegistryTree(m_src, m_dst), 1);
-
-    int index = 0;
-    for (const wchar_t* name : {L"sz", L"expand", L"binary", L"dword", L"multi", L"qword", L"none",
-                                L"emptyBinary", L"emptyString", L"oddString", L"wide\u00e9\u263a", L""}) {
-        RawValue from = ReadRaw(m_src, name), to = ReadRaw(m_dst, name);
-        ASSERT_EQ(to.rc, ERROR_SUCCESS) << "value #" << index;
-        EXPECT_EQ(to.type, from.type) << "value #" << index;
-        EXPECT_EQ(to.data, from.data) << "value #" << index;
-        ++index;
-    }
-    EXPECT_TRUE(Dump(m_dst) == Dump(m_src));
-}
-
-TEST_F(TreeCopy, EmptySourceSucceedsAndLeavesTheDestinationAsItWas)
-{
-    SetString(m_dst, "kept", "yes");
-    std::wstring before = Dump(m_dst);
-    EXPECT_EQ(CopyRegistryTree(m_src, m_dst), 1);
-    EXPECT_EQ(Dump(m_dst), before);
-}
-
-TEST_F(TreeCopy, ThreeLevelTreeArrivesCompleteWithSubkeyClasses)
-{
-    SetString(m_src, "top", "1");
-    HKEY a = CreateKey(m_src, L"A", L"X");
-    SetString(a, "a", "2");
-    HKEY b = CreateKey(a, L"B");
-    SetDword(b, "b", 3);
-    HKEY c = CreateKey(b, L"C", L"Deep class");
-    SetString(c, "c", "4");
-    HKEY empty = CreateKey(m_src, L"Empty");
-    for (HKEY key : {a, b, c, empty})
-        ::RegCloseKey(key);
-
-    ASSERT_EQ(CopyRegistryTree(m_src, m_dst), 1);
-    EXPECT_TRUE(Dump(m_dst) == Dump(m_src));
-
-    HKEY copied;
-    ASSERT_EQ(::RegOpenKeyExW(m_dst, L"A", 0, KEY_READ, &copied), ERROR_SUCCESS);
-    EXPECT_EQ(KeyClass(copied), L"X");
-    ::RegCloseKey(copied);
-    ASSERT_EQ(::RegOpenKeyExW(m_dst, L"A\\B", 0, KEY_READ, &copied), ERROR_SUCCESS);
-    DWORD classLength = 99;
-    EXPECT_EQ(KeyClass(copied, &classLength), L"");
-    EXPECT_EQ(classLength, 0u) << "a subkey without a class must get none";
-    ::RegCloseKey(copied);
-    // The class as the ANSI enumeration reports it, too.
-    char name[300], keyClass[300];
-    DWORD nameLength = sizeof name, keyClassLength = sizeof keyClass;
-    ASSERT_EQ(::RegEnumKeyExA(m_dst, 1, name, &nameLength, nullptr, keyClass, &keyClassLength, nullptr), ERROR_SUCCESS);
-    EXPECT_STREQ(name, "Empty");
-    EXPECT_EQ(keyClassLength, 0u);
-}
-
-TEST_F(TreeCopy, KeepsWhatOnlyTheDestinationHolds)
-{
-    SetString(m_src, "shared", "from source");
     SetString(m_dst, "shared", "old");
     SetString(m_dst, "onlyHere", "kept");
-    ::RegCloseKey(CreateKey(m_dst, L"OnlyHereToo"));
-
+    MakeKey(m_dst, L"OnlyHereToo");
+    const BYTE binary[] = {0, 1, 2, 0xFF, 0x5C, 0};
+    const unsigned long long qword = 0x0123456789ABCDEFull;
+    // Not in code page 932: an ANSI copy would turn these into '?'.
+    const wchar_t wide[] = L"caf\u00e9 \u0394\u263a";
+    const struct { const wchar_t* name; DWORD type; const void* data; DWORD size; } values[] = {
+        {L"sz", REG_SZ, L"text", 10}, {L"expand", REG_EXPAND_SZ, L"%TEMP%\\x", 18},
+        {L"binary", REG_BINARY, binary, sizeof binary}, {L"dword", REG_DWORD, "\xEF\xBE\xAD\xDE", 4},
+        {L"multi", REG_MULTI_SZ, L"one\0two\0", 18}, {L"qword", REG_QWORD, &qword, sizeof qword},
+        {L"none", REG_NONE, binary, 3}, {L"emptyBinary", REG_BINARY, nullptr, 0}, {L"emptySz", REG_SZ, nullptr, 0},
+        {L"oddSz", REG_SZ, "a\0b", 3}, {L"wide\u00e9\u263a", REG_SZ, wide, sizeof wide}, {nullptr, REG_SZ, L"def", 8}};
+    for (const auto& value : values)
+        SetValue(m_src, value.name, value.type, value.data, value.size);
+    // Three levels, subkeys with and without a class, and an empty one.
+    Key a(m_src, L"A", L"X"), b(a, L"B"), c(b, L"C", L"Deep class"), empty(m_src, L"Empty");
+    SetString(a, "a", "2");
+    SetDword(c, "c", 4);
+    SetString(m_src, "shared", "from source");
     ASSERT_EQ(CopyRegistryTree(m_src, m_dst), 1);
-    char text[32];
-    DWORD size = sizeof text;
-    ASSERT_EQ(::RegQueryValueExA(m_dst, "shared", nullptr, nullptr, (BYTE*)text, &size), ERROR_SUCCESS);
-    EXPECT_STREQ(text, "from source");
-    EXPECT_EQ(ReadRaw(m_dst, L"onlyHere").rc, ERROR_SUCCESS);
-    EXPECT_TRUE(KeyExists(m_dst, "OnlyHereToo"));
+    SetString(m_src, "onlyHere", "kept");
+    MakeKey(m_src, L"OnlyHereToo");
+    EXPECT_EQ(Dump(m_dst), Dump(m_src));
 }
 
-// A volatile destination takes values but refuses lasting subkeys, and a
-// locked destination subkey refuses to be opened: each copy fails at its
-// first subkey, and every value of that level must be there by then.
-TEST_F(TreeCopy, WritesAKeysValuesBeforeItsSubkeys)
+// A source subkey that cannot be opened fails the copy there, after the
+// values of its parent and before anything that follows it.
+TEST_F(TreeCopy, FailsAtASourceSubkeyThatCannotBeRead)
 {
-    for (int i = 0; i < 5; ++i)
-        SetDword(m_src, ("v" + std::to_string(i)).c_str(), i);
-    ::RegCloseKey(CreateKey(m_src, L"Sub"));
-    HKEY volatileKey = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(m_baseKey, L"Volatile", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                &volatileKey, nullptr), ERROR_SUCCESS);
-
-    EXPECT_EQ(CopyRegistryTree(m_src, volatileKey), 0);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(ReadRaw(volatileKey, (L"v" + std::to_wstring(i)).c_str()).rc, ERROR_SUCCESS) << i;
-    EXPECT_FALSE(KeyExists(volatileKey, "Sub"));
-    ::RegCloseKey(volatileKey);
-
-    HKEY a = CreateKey(m_src, L"A");
-    SetString(a, "a1", "1");
-    SetString(a, "a2", "2");
-    ::RegCloseKey(CreateKey(a, L"B"));
-    ::RegCloseKey(a);
-    ::RegCloseKey(CreateKey(m_dst, L"A\\B"));
-    HKEY copiedA = CreateKey(m_dst, L"A");
-    DenyFullAccess(copiedA, L"B");
-
-    EXPECT_EQ(CopyRegistryTree(m_src, m_dst), 0);
-    EXPECT_EQ(ReadRaw(copiedA, L"a1").rc, ERROR_SUCCESS);
-    EXPECT_EQ(ReadRaw(copiedA, L"a2").rc, ERROR_SUCCESS);
-    EXPECT_FALSE(KeyExists(m_dst, "Sub")) << "A comes before Sub and ended the copy";
-    ::RegCloseKey(copiedA);
-}
-
-// The same one level down: a source subkey that cannot be opened ends the copy
-// after its parent's values were written and its own destination was created.
-TEST_F(TreeCopy, StopsAtASourceSubkeyThatCannotBeOpened)
-{
-    HKEY a = CreateKey(m_src, L"A");
+    Key a(m_src, L"A");
     SetString(a, "first", "1");
-    SetString(a, "second", "2");
-    ::RegCloseKey(CreateKey(a, L"Locked\\Inside"));
-    ::RegCloseKey(CreateKey(a, L"Z later"));
+    MakeKey(a, L"Locked\\Inside");
+    MakeKey(a, L"Z later");
     DenyFullAccess(a, L"Locked");
-    ::RegCloseKey(a);
-
     EXPECT_EQ(CopyRegistryTree(m_src, m_dst), 0);
-    EXPECT_EQ(ReadRaw(m_dst, L"A").rc, ERROR_FILE_NOT_FOUND);
-    HKEY copied;
-    ASSERT_EQ(::RegOpenKeyExW(m_dst, L"A", 0, KEY_READ, &copied), ERROR_SUCCESS);
-    EXPECT_EQ(ReadRaw(copied, L"first").rc, ERROR_SUCCESS);
-    EXPECT_EQ(ReadRaw(copied, L"second").rc, ERROR_SUCCESS);
-    ::RegCloseKey(copied);
-    EXPECT_TRUE(KeyExists(m_dst, "A\\Locked"));
-    EXPECT_FALSE(KeyExists(m_dst, "A\\Locked\\Inside"));
-    EXPECT_FALSE(KeyExists(m_dst, "A\\Z later"));
+    EXPECT_TRUE(HasValue(Key(m_dst, L"A"), L"first"));
+    EXPECT_TRUE(KeyExists(m_dst, L"A\\Locked"));
+    EXPECT_FALSE(KeyExists(m_dst, L"A\\Locked\\Inside") || KeyExists(m_dst, L"A\\Z later"));
 }
 
 TEST_F(TreeCopy, CarriesValuesBeyondSixtyFourKilobytesAndLongNames)
@@ -204,115 +71,63 @@ TEST_F(TreeCopy, CarriesValuesBeyondSixtyFourKilobytesAndLongNames)
     std::vector<BYTE> megabyte(1 << 20);
     for (size_t i = 0; i < megabyte.size(); ++i)
         megabyte[i] = static_cast<BYTE>(i * 7 + (i >> 12));
-    std::vector<BYTE> exact(0x10000, 0xAB), oneMore(0x10001, 0xCD);
-    std::wstring name299(299, L'n'), name300(300, L'm'), name2000(2000, L'\u00e9');
-    SetValue(m_src, L"before", REG_SZ, L"x", 4);
-    SetValue(m_src, L"megabyte", REG_BINARY, megabyte.data(), static_cast<DWORD>(megabyte.size()));
-    SetValue(m_src, L"exact", REG_BINARY, exact.data(), static_cast<DWORD>(exact.size()));
-    SetValue(m_src, L"oneMore", REG_BINARY, oneMore.data(), static_cast<DWORD>(oneMore.size()));
-    SetValue(m_src, name299.c_str(), REG_DWORD, "\1\0\0\0", 4);
-    SetValue(m_src, name300.c_str(), REG_DWORD, "\2\0\0\0", 4);
-    SetValue(m_src, name2000.c_str(), REG_BINARY, megabyte.data(), 100000);
-    SetValue(m_src, L"after", REG_SZ, L"y", 4);
-    // Subkey names beyond the copy's first name buffer, with a long class.
-    std::wstring longKey(256, L'k'), longClass(40000, L'c');
-    HKEY sub = CreateKey(m_src, longKey.c_str(), longClass.c_str());
-    ASSERT_NE(sub, nullptr);
-    SetValue(sub, L"big", REG_BINARY, megabyte.data(), 200000);
-    ::RegCloseKey(sub);
-
+    SetValue(m_src, L"megabyte", REG_BINARY, megabyte.data(), 1 << 20);
+    SetValue(m_src, L"exact", REG_BINARY, megabyte.data(), 0x10000);
+    SetValue(m_src, L"oneMore", REG_BINARY, megabyte.data(), 0x10001);
+    SetValue(m_src, std::wstring(300, L'm').c_str(), REG_DWORD, "\2\0\0\0", 4);
+    SetValue(m_src, std::wstring(2000, L'\u00e9').c_str(), REG_BINARY, megabyte.data(), 100000);
+    SetValue(Key(m_src, std::wstring(256, L'k'), std::wstring(40000, L'c').c_str()), L"big", REG_BINARY,
+             megabyte.data(), 200000);
     ASSERT_EQ(CopyRegistryTree(m_src, m_dst), 1);
-    EXPECT_EQ(ReadRaw(m_dst, L"megabyte").data, megabyte);
-    EXPECT_EQ(ReadRaw(m_dst, name300.c_str()).data.size(), 4u);
-    EXPECT_EQ(ReadRaw(m_dst, name2000.c_str()).data.size(), 100000u);
-    EXPECT_EQ(ReadRaw(m_dst, L"after").rc, ERROR_SUCCESS);
-    EXPECT_TRUE(Dump(m_dst) == Dump(m_src));
+    EXPECT_EQ(Dump(m_dst), Dump(m_src));
 }
 
-TEST_F(TreeCopy, FailsBeforeTouchingTheDestinationWithoutATransferBuffer)
-{
-    SetString(m_src, "value", "1");
-    ::RegCloseKey(CreateKey(m_src, L"Sub"));
-    g_allocationsLeft = 0;
-    g_pfnRegistryBufferAlloc = FailingAfterSomeAllocations;
-
-    EXPECT_EQ(CopyRegistryTree(m_src, m_dst), 0);
-    g_pfnRegistryBufferAlloc = DefaultRegistryBufferAlloc;
-    EXPECT_EQ(Dump(m_dst), L" class=\n");
-}
-
-TEST_F(TreeCopy, FailsWhenALargerBufferCannotBeObtained)
+// Without a transfer buffer nothing is written; without the larger one a big
+// value needs, the copy fails after the values before it, before any subkey.
+TEST_F(TreeCopy, WritesAKeysValuesBeforeItsSubkeysAndFailsWhenABufferCannotBeObtained)
 {
     std::vector<BYTE> large(0x20000, 1);
     SetString(m_src, "a", "1");
-    SetValue(m_src, L"large", REG_BINARY, large.data(), static_cast<DWORD>(large.size()));
-    g_allocationsLeft = 2; // the first transfer buffer and the name buffer
-    g_pfnRegistryBufferAlloc = FailingAfterSomeAllocations;
-
-    EXPECT_EQ(CopyRegistryTree(m_src, m_dst), 0);
-    g_pfnRegistryBufferAlloc = DefaultRegistryBufferAlloc;
-    EXPECT_EQ(ReadRaw(m_dst, L"a").rc, ERROR_SUCCESS);
-    EXPECT_EQ(ReadRaw(m_dst, L"large").rc, ERROR_FILE_NOT_FOUND);
+    SetValue(m_src, L"large", REG_BINARY, large.data(), DWORD(large.size()));
+    MakeKey(m_src, L"Sub");
+    {
+        BufferAllocationsFailAfter none(0);
+        EXPECT_EQ(CopyRegistryTree(m_src, m_dst), 0);
+    }
+    EXPECT_EQ(Dump(m_dst), L" class=\n");
+    {
+        BufferAllocationsFailAfter noLarger(2); // the first transfer buffer and the name buffer
+        EXPECT_EQ(CopyRegistryTree(m_src, m_dst), 0);
+    }
+    EXPECT_TRUE(HasValue(m_dst, L"a") && !HasValue(m_dst, L"large") && !KeyExists(m_dst, L"Sub"));
 }
 
-class TreeRemoval : public TreeCopy {};
-
-TEST_F(TreeRemoval, RemovesANestedTreeCompletely)
+TEST_F(TreeRemoval, RemovesOnlyTheNamedNestedTreeAndNothingForAMissingOrEmptyPath)
 {
-    ::RegCloseKey(CreateKey(m_src, L"A\\B\\C"));
-    ::RegCloseKey(CreateKey(m_src, L"A\\B2"));
-    ::RegCloseKey(CreateKey(m_src, L"D"));
-    SetString(m_src, "value", "1");
-
-    DeleteRegistryTree(m_baseKey, "Src");
-    EXPECT_FALSE(KeyExists(m_baseKey, "Src"));
-    EXPECT_TRUE(KeyExists(m_baseKey, "Dst"));
-}
-
-TEST_F(TreeRemoval, TakesAPathOfSeveralLevels)
-{
-    ::RegCloseKey(CreateKey(m_src, L"A\\B\\C"));
-    ::RegCloseKey(CreateKey(m_src, L"A\\Sibling"));
+    for (const wchar_t* path : {L"Src\\A\\B\\C", L"Src\\A\\Sibling", L"Dst\\A\\B2\\C", L"Dst\\D"})
+        MakeKey(m_base, path);
+    SetString(m_dst, "value", "1");
     DeleteRegistryTree(m_src, "A\\B");
-    EXPECT_FALSE(KeyExists(m_src, "A\\B"));
-    EXPECT_TRUE(KeyExists(m_src, "A\\Sibling"));
+    DeleteRegistryTree(m_base, "Dst");
+    const std::wstring left = Dump(m_base);
+    EXPECT_EQ(left, L" class=\n\\Src class=\n\\Src\\A class=\n\\Src\\A\\Sibling class=\n");
+    for (HKEY parent : {m_base.h, m_src.h})
+        for (const char* path : {"Nowhere", "Nowhere\\Deeper", "", "\\\\", static_cast<const char*>(nullptr)})
+            DeleteRegistryTree(parent, path);
+    EXPECT_EQ(Dump(m_base), left);
 }
 
-TEST_F(TreeRemoval, MissingPathChangesNothing)
-{
-    SetString(m_src, "value", "1");
-    std::wstring before = Dump(m_baseKey);
-    DeleteRegistryTree(m_baseKey, "Nowhere");
-    DeleteRegistryTree(m_baseKey, "Nowhere\\Deeper");
-    EXPECT_EQ(Dump(m_baseKey), before);
-}
-
-TEST_F(TreeRemoval, EmptyPathNeverEmptiesTheParent)
-{
-    ::RegCloseKey(CreateKey(m_src, L"Child"));
-    DeleteRegistryTree(m_src, "");
-    DeleteRegistryTree(m_src, "\\\\");
-    DeleteRegistryTree(m_src, nullptr);
-    EXPECT_TRUE(KeyExists(m_src, "Child"));
-}
-
-// A child that cannot be opened keeps its own subkey, so it cannot be
-// removed. The removal must still end, and remove everything else it can.
+// A child that cannot be opened keeps its subkey and cannot be removed. The
+// removal must still end, removing all else, long names included.
 TEST_F(TreeRemoval, EndsWhenAChildCannotBeRemoved)
 {
-    ::RegCloseKey(CreateKey(m_src, L"A first"));
-    ::RegCloseKey(CreateKey(m_src, L"Locked\\Inside"));
-    ::RegCloseKey(CreateKey(m_src, L"Z last\\deeper"));
-    std::wstring longName(256, L'L');
-    ::RegCloseKey(CreateKey(m_src, longName.c_str()));
+    const std::wstring longName(256, L'L');
+    for (const std::wstring& path : {std::wstring(L"A first"), std::wstring(L"Locked\\Inside"), longName})
+        MakeKey(m_src, path);
+    MakeKey(m_src, L"Z last\\deeper");
     DenyFullAccess(m_src, L"Locked");
-
-    DeleteRegistryTree(m_baseKey, "Src");
-
-    EXPECT_TRUE(KeyExists(m_src, "Locked\\Inside"));
-    EXPECT_FALSE(KeyExists(m_src, "A first"));
-    EXPECT_FALSE(KeyExists(m_src, "Z last"));
-    HKEY longChild = nullptr;
-    EXPECT_EQ(::RegOpenKeyExW(m_src, longName.c_str(), 0, KEY_READ, &longChild), ERROR_FILE_NOT_FOUND)
-        << "a child with a name of 200 characters or more is removed too";
+    DeleteRegistryTree(m_base, "Src");
+    EXPECT_TRUE(KeyExists(m_src, L"Locked\\Inside"));
+    for (const std::wstring& path : {std::wstring(L"A first"), std::wstring(L"Z last"), longName})
+        EXPECT_FALSE(KeyExists(m_src, path)) << path.size();
 }
