@@ -1,5 +1,4 @@
-// Windows, message boxes and input of another process, for the end-to-end
-// tests.
+// Processes, windows, message boxes and input for the end-to-end tests.
 #include "tests/driver/Driver.h"
 #include <climits>
 #include <cstdlib>
@@ -13,100 +12,45 @@ namespace {
 const int kMessageBoxIconId = 0x0440;
 const int kProgramListId = 1001;
 
-struct EnumState {
-    DWORD processId;
-    bool visibleOnly;
-    std::vector<HWND>* windows;
-};
-
-BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param)
+HWND WaitFor(const std::function<HWND()>& find, DWORD timeoutMs)
 {
-    auto* state = reinterpret_cast<EnumState*>(param);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner == state->processId && (!state->visibleOnly || ::IsWindowVisible(window)))
-        state->windows->push_back(window);
-    return TRUE;
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = find()) != nullptr; }, timeoutMs);
+    return found;
 }
 
-bool IsDialogWindow(HWND window)
+HWND FindTopLevel(DWORD processId, const std::function<bool(HWND)>& match)
 {
-    return ClassName(window) == "#32770";
-}
-
-bool IsMessageBox(HWND window)
-{
-    if (!IsDialogWindow(window))
-        return false;
-    HWND icon = ::GetDlgItem(window, kMessageBoxIconId);
-    return icon && ClassName(icon) == "Static";
-}
-
-std::vector<HWND> Children(HWND parent)
-{
-    std::vector<HWND> children;
-    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        children.push_back(child);
-    return children;
-}
-
-// A 32-bit top-down DIB with its pixels.
-class Pixels {
-public:
-    Pixels(int width, int height) : m_width(width), m_height(height)
-    {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        m_dc = ::CreateCompatibleDC(nullptr);
-        m_bitmap = ::CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
-        if (m_bitmap)
-            m_old = ::SelectObject(m_dc, m_bitmap);
+    for (HWND window : TopLevelWindows(processId)) {
+        if (ClassName(window) == "#32770" && match(window))
+            return window;
     }
-    ~Pixels()
-    {
-        if (m_old)
-            ::SelectObject(m_dc, m_old);
-        if (m_bitmap)
-            ::DeleteObject(m_bitmap);
-        ::DeleteDC(m_dc);
+    return nullptr;
+}
+
+// The 0x00RRGGBB pixels of a width x height picture that draw() paints.
+std::vector<DWORD> Paint(int width, int height, const std::function<void(HDC)>& draw)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB};
+    DWORD* bits = nullptr;
+    std::vector<DWORD> pixels;
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    if (HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0)) {
+        HGDIOBJ old = ::SelectObject(dc, bitmap);
+        draw(dc);
+        ::GdiFlush();
+        for (int i = 0; i < width * height; ++i)
+            pixels.push_back(bits[i] & 0xFFFFFF);
+        ::SelectObject(dc, old);
+        ::DeleteObject(bitmap);
     }
-    Pixels(const Pixels&) = delete;
-    Pixels& operator=(const Pixels&) = delete;
-
-    bool Ok() const { return m_bits != nullptr; }
-    HDC Dc() const { return m_dc; }
-    DWORD At(int x, int y) const { return m_bits[y * m_width + x] & 0xFFFFFF; }
-
-    // Sum of the channel differences over the common area.
-    long long Distance(const Pixels& other, int offsetX) const
-    {
-        long long total = 0;
-        for (int y = 0; y < other.m_height && y < m_height; ++y) {
-            for (int x = 0; x < other.m_width && x + offsetX < m_width; ++x) {
-                DWORD a = At(x + offsetX, y), b = other.At(x, y);
-                for (int shift = 0; shift < 24; shift += 8)
-                    total += std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
-            }
-        }
-        return total;
-    }
-
-private:
-    int m_width, m_height;
-    HDC m_dc = nullptr;
-    HBITMAP m_bitmap = nullptr;
-    HGDIOBJ m_old = nullptr;
-    DWORD* m_bits = nullptr;
-};
+    ::DeleteDC(dc);
+    return pixels;
+}
 
 // Icon handles cannot be compared across processes, so the shown picture is
-// compared with the system's own stock icons, drawn here on the same
-// background.
+// compared with the system's stock icons, drawn here on the same background.
 int RecogniseIcon(HWND iconStatic)
 {
     if (!iconStatic || !::IsWindowVisible(iconStatic) || !::SendMessageA(iconStatic, STM_GETICON, 0, 0))
@@ -114,16 +58,15 @@ int RecogniseIcon(HWND iconStatic)
     RECT rect;
     ::GetWindowRect(iconStatic, &rect);
     int width = ::GetSystemMetrics(SM_CXICON), height = ::GetSystemMetrics(SM_CYICON);
-    // One column left of the static: the dialog's background.
-    Pixels screen(width + 1, height);
-    if (!screen.Ok())
+    // With one column left of the static: the dialog's background.
+    std::vector<DWORD> shown = Paint(width + 1, height, [&](HDC dc) {
+        HDC screen = ::GetDC(nullptr);
+        ::BitBlt(dc, 0, 0, width + 1, height, screen, rect.left - 1, rect.top, SRCCOPY);
+        ::ReleaseDC(nullptr, screen);
+    });
+    if (shown.empty())
         return -1;
-    HDC screenDc = ::GetDC(nullptr);
-    ::BitBlt(screen.Dc(), 0, 0, width + 1, height, screenDc, rect.left - 1, rect.top, SRCCOPY);
-    ::ReleaseDC(nullptr, screenDc);
-    DWORD background = screen.At(0, 0);
-    COLORREF backgroundRef = RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF);
-
+    DWORD bg = shown[0];
     static const struct { LPCSTR resource; int flag; } kStock[] = {
         {IDI_HAND, MB_ICONHAND}, {IDI_QUESTION, MB_ICONQUESTION},
         {IDI_EXCLAMATION, MB_ICONEXCLAMATION}, {IDI_ASTERISK, MB_ICONASTERISK},
@@ -131,36 +74,97 @@ int RecogniseIcon(HWND iconStatic)
     int best = -1;
     long long bestDistance = LLONG_MAX;
     for (const auto& stock : kStock) {
-        Pixels drawn(width, height);
-        if (!drawn.Ok())
-            continue;
-        HBRUSH brush = ::CreateSolidBrush(backgroundRef);
-        RECT all = {0, 0, width, height};
-        ::FillRect(drawn.Dc(), &all, brush);
-        ::DeleteObject(brush);
-        ::DrawIconEx(drawn.Dc(), 0, 0, ::LoadIconA(nullptr, stock.resource), width, height, 0, nullptr, DI_NORMAL);
-        ::GdiFlush();
-        long long distance = screen.Distance(drawn, 1);
+        std::vector<DWORD> drawn = Paint(width, height, [&](HDC dc) {
+            HBRUSH brush = ::CreateSolidBrush(RGB((bg >> 16) & 0xFF, (bg >> 8) & 0xFF, bg & 0xFF));
+            RECT all = {0, 0, width, height};
+            ::FillRect(dc, &all, brush);
+            ::DeleteObject(brush);
+            ::DrawIconEx(dc, 0, 0, ::LoadIconA(nullptr, stock.resource), width, height, 0, nullptr, DI_NORMAL);
+        });
+        long long distance = drawn.empty() ? LLONG_MAX : 0;
+        for (int i = 0; i < width * height && !drawn.empty(); ++i) {
+            DWORD a = shown[i / width * (width + 1) + i % width + 1], b = drawn[i];
+            for (int shift = 0; shift < 24; shift += 8)
+                distance += std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+        }
         if (distance < bestDistance) {
             bestDistance = distance;
             best = stock.flag;
         }
     }
-    // Allow small differences of drawing, not another picture.
-    if (bestDistance > static_cast<long long>(width) * height * 3 * 16)
-        return -1;
-    return best;
+    // Small differences of drawing are allowed, not another picture.
+    return bestDistance > static_cast<long long>(width) * height * 3 * 16 ? -1 : best;
 }
 
 } // namespace
 
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs)
+{
+    for (DWORD start = ::GetTickCount(); !cond(); ::Sleep(25)) {
+        if (::GetTickCount() - start >= timeoutMs)
+            return cond();
+    }
+    return true;
+}
+
+std::string BinDir()
+{
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, sizeof path);
+    // Cut after the last real backslash (not a double-byte trail byte).
+    const char* cut = path;
+    for (const char* p = path; *p; p = ::CharNextA(p)) {
+        if (*p == '\\' || *p == '/')
+            cut = p + 1;
+    }
+    return std::string(static_cast<const char*>(path), cut);
+}
+
+bool Process::Start(const std::string& exePath, const std::string& arguments)
+{
+    Kill();
+    std::string commandLine = "\"" + exePath + "\"" + (arguments.empty() ? "" : " " + arguments);
+    STARTUPINFOA startup = {sizeof startup};
+    if (::CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &m_info))
+        return true;
+    m_info = PROCESS_INFORMATION();
+    return false;
+}
+
+bool Process::WaitExit(DWORD timeoutMs, DWORD* exitCode)
+{
+    if (!m_info.hProcess || ::WaitForSingleObject(m_info.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    if (exitCode)
+        ::GetExitCodeProcess(m_info.hProcess, exitCode);
+    return true;
+}
+
+void Process::Kill()
+{
+    if (Running()) {
+        ::TerminateProcess(m_info.hProcess, 255);
+        ::WaitForSingleObject(m_info.hProcess, 5000);
+    }
+    if (m_info.hProcess)
+        ::CloseHandle(m_info.hProcess);
+    if (m_info.hThread)
+        ::CloseHandle(m_info.hThread);
+    m_info = PROCESS_INFORMATION();
+}
+
+HWND Process::WaitMainWindow(DWORD timeoutMs) const
+{
+    HWND found = WaitFor([&] { return FindMainWindow(m_info.dwProcessId); }, timeoutMs);
+    return found && Sync(found, timeoutMs) ? found : nullptr;
+}
+
 std::string WindowText(HWND window)
 {
-    int length = ::GetWindowTextLengthA(window);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    int copied = ::GetWindowTextA(window, &text[0], length + 1);
-    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-    return text;
+    std::string text(static_cast<size_t>(::GetWindowTextLengthA(window)) + 1, '\0');
+    int copied = ::GetWindowTextA(window, &text[0], static_cast<int>(text.size()));
+    return text.substr(0, copied > 0 ? static_cast<size_t>(copied) : 0);
 }
 
 std::string ClassName(HWND window)
@@ -172,113 +176,68 @@ std::string ClassName(HWND window)
 
 std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly)
 {
-    std::vector<HWND> windows;
-    EnumState state = {processId, visibleOnly, &windows};
-    ::EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&state));
-    return windows;
+    struct State { DWORD processId; bool visibleOnly; std::vector<HWND> windows; } state = {processId, visibleOnly, {}};
+    ::EnumWindows([](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<State*>(param);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == s->processId && (!s->visibleOnly || ::IsWindowVisible(window)))
+            s->windows.push_back(window);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&state));
+    return state.windows;
 }
 
 HWND FindMainWindow(DWORD processId)
 {
-    for (HWND window : TopLevelWindows(processId)) {
-        if (IsDialogWindow(window) && WindowText(window).compare(0, 7, "Cobweld") == 0) {
-            HWND list = ::GetDlgItem(window, kProgramListId);
-            if (list && ClassName(list) == "ListBox")
-                return window;
-        }
-    }
-    return nullptr;
+    return FindTopLevel(processId, [](HWND window) {
+        HWND list = ::GetDlgItem(window, kProgramListId);
+        return WindowText(window).compare(0, 7, "Cobweld") == 0 && list && ClassName(list) == "ListBox";
+    });
 }
 
 HWND WaitDialog(DWORD processId, const std::string& caption, DWORD timeoutMs)
 {
-    HWND found = nullptr;
-    WaitUntil([&] {
-        for (HWND window : TopLevelWindows(processId)) {
-            if (IsDialogWindow(window) && WindowText(window) == caption) {
-                found = window;
-                return true;
-            }
-        }
-        return false;
+    return WaitFor([&] {
+        return FindTopLevel(processId, [&](HWND window) { return WindowText(window) == caption; });
     }, timeoutMs);
-    return found;
 }
 
 HWND FindMessageBox(DWORD processId)
 {
-    for (HWND window : TopLevelWindows(processId)) {
-        if (IsMessageBox(window))
-            return window;
-    }
-    return nullptr;
+    return FindTopLevel(processId, [](HWND window) {
+        HWND icon = ::GetDlgItem(window, kMessageBoxIconId);
+        return icon && ClassName(icon) == "Static";
+    });
 }
 
 HWND WaitMessageBox(DWORD processId, DWORD timeoutMs)
 {
-    HWND found = nullptr;
-    WaitUntil([&] {
-        found = FindMessageBox(processId);
-        return found != nullptr;
-    }, timeoutMs);
+    HWND found = WaitFor([&] { return FindMessageBox(processId); }, timeoutMs);
     if (found)
         Sync(found, timeoutMs);
     return found;
-}
-
-bool NoMessageBoxWithin(DWORD processId, DWORD ms)
-{
-    return !WaitUntil([&] { return FindMessageBox(processId) != nullptr; }, ms);
 }
 
 MessageBoxContent ReadMessageBox(HWND box)
 {
     MessageBoxContent content;
     content.caption = WindowText(box);
-    for (HWND child : Children(box)) {
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         std::string cls = ClassName(child);
         LONG style = ::GetWindowLongA(child, GWL_STYLE);
         if (cls == "Static" && (style & SS_TYPEMASK) != SS_ICON && content.text.empty()) {
             content.text = WindowText(child);
         } else if (cls == "Button" && (style & WS_VISIBLE)) {
-            int id = ::GetDlgCtrlID(child);
-            content.buttons.push_back(id);
+            content.buttons.push_back(::GetDlgCtrlID(child));
             if ((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
-                content.defaultButton = id;
+                content.defaultButton = content.buttons.back();
         }
     }
     // The picture is read from the screen: give the box a moment to paint.
     HWND icon = ::GetDlgItem(box, kMessageBoxIconId);
-    WaitUntil([&] {
-        content.icon = RecogniseIcon(icon);
-        return content.icon != -1;
-    }, 2000);
+    WaitUntil([&] { return (content.icon = RecogniseIcon(icon)) != -1; }, 2000);
     return content;
-}
-
-bool AnswerMessageBox(HWND box, int buttonId, DWORD timeoutMs)
-{
-    ClickButton(box, buttonId);
-    return WaitUntil([&] { return !::IsWindow(box); }, timeoutMs);
-}
-
-void ClickButton(HWND dialog, int id)
-{
-    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
-}
-
-bool PressButton(HWND dialog, int id, DWORD timeoutMs)
-{
-    DWORD_PTR result = 0;
-    return ::SendMessageTimeoutA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                                 reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)),
-                                 SMTO_NORMAL, timeoutMs, &result) != 0;
-}
-
-void PostSysCommand(HWND window, UINT command)
-{
-    ::PostMessageA(window, WM_SYSCOMMAND, command, 0);
 }
 
 void SelectRow(HWND dialog, int listId, int row)
@@ -288,83 +247,27 @@ void SelectRow(HWND dialog, int listId, int row)
     ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(listId, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
 }
 
-void DoubleClickRow(HWND dialog, int listId, int row)
-{
-    SelectRow(dialog, listId, row);
-    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(listId, LBN_DBLCLK),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, listId)));
-}
-
 void PressKey(HWND window, UINT vk)
 {
-    HWND target = FocusOf(window);
-    if (!target)
-        target = window;
+    HWND target = FocusOf(window) ? FocusOf(window) : window;
     UINT scan = ::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
     ::PostMessageA(target, WM_KEYDOWN, vk, 1 | (scan << 16));
     ::PostMessageA(target, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u | (scan << 16)));
 }
 
-int ListCount(HWND dialog, int listId)
-{
-    return static_cast<int>(::SendDlgItemMessageA(dialog, listId, LB_GETCOUNT, 0, 0));
-}
-
-int ListSelection(HWND dialog, int listId)
-{
-    return static_cast<int>(::SendDlgItemMessageA(dialog, listId, LB_GETCURSEL, 0, 0));
-}
-
-LRESULT ListItemData(HWND dialog, int listId, int row)
-{
-    return ::SendDlgItemMessageA(dialog, listId, LB_GETITEMDATA, static_cast<WPARAM>(row), 0);
-}
-
-bool IsControlEnabled(HWND dialog, int id)
-{
-    HWND control = ::GetDlgItem(dialog, id);
-    return control && ::IsWindowEnabled(control);
-}
-
-bool IsMinimized(HWND window)
-{
-    return ::IsIconic(window) != FALSE;
-}
-
 HWND FocusOf(HWND window)
 {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info))
-        return nullptr;
-    return info.hwndFocus;
-}
-
-HWND ActiveOf(HWND window)
-{
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info))
-        return nullptr;
-    return info.hwndActive;
-}
-
-bool Sync(HWND window, DWORD timeoutMs)
-{
-    DWORD_PTR result = 0;
-    return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+    GUITHREADINFO info = {sizeof info};
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 std::vector<MenuItem> SystemMenuItems(HWND window)
 {
     std::vector<MenuItem> items;
     HMENU menu = ::GetSystemMenu(window, FALSE);
-    int count = menu ? ::GetMenuItemCount(menu) : -1;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0, count = menu ? ::GetMenuItemCount(menu) : 0; i < count; ++i) {
         char text[256] = "";
-        MENUITEMINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING | MIIM_SUBMENU;
+        MENUITEMINFOA info = {sizeof info, MIIM_ID | MIIM_FTYPE | MIIM_STRING | MIIM_SUBMENU};
         info.dwTypeData = text;
         info.cch = sizeof text;
         if (!::GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info))

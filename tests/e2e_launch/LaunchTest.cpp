@@ -146,12 +146,13 @@ protected:
         ADD_FAILURE() << "no wait for Editor";
         return nullptr;
     }
-    // The launcher's next message box: text, caption and buttons as given.
-    HWND WaitBox(const char* text, const char* caption, const std::vector<int>& buttons)
+    // The launcher's next message box: text, caption, buttons, default button and icon as given.
+    HWND WaitBox(const char* text, const char* caption, const std::vector<int>& buttons, int defaultButton, int icon)
     {
         HWND box = WaitMessageBox(m_launcher.Id(), kLong);
         MessageBoxContent c = box ? ReadMessageBox(box) : MessageBoxContent();
-        EXPECT_EQ(std::tie(c.text, c.caption, c.buttons), std::make_tuple(FromUtf8(text), std::string(caption), buttons));
+        EXPECT_EQ(std::tie(c.text, c.caption, c.buttons, c.defaultButton, c.icon),
+                  std::make_tuple(FromUtf8(text), std::string(caption), buttons, defaultButton, icon));
         return box;
     }
     static void ExpectStaysMinimized(HWND window, const std::string& title)
@@ -283,7 +284,7 @@ TEST_F(LaunchTest, AProgramPathWithAnArgumentFailsToStartAndTheWindowStaysMinimi
     AddEntry(0, entry, "red");
     HWND window = LaunchRow(0);
     ASSERT_NE(window, nullptr);
-    HWND box = WaitBox(u8"プロセスの起動に失敗しました。", "COBWELD", {IDOK});
+    HWND box = WaitBox(u8"プロセスの起動に失敗しました。", "COBWELD", {IDOK}, IDOK, 0);
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(IsMinimized(window));
     ASSERT_TRUE(AnswerMessageBox(box, IDOK));
@@ -302,7 +303,7 @@ TEST_F(LaunchTest, AMissingSnapshotIsReportedAndTheProgramRunsWithTheSettingsItH
     TellApp(Color("kept"), true);
     HWND window = LaunchRow(0);
     ASSERT_NE(window, nullptr);
-    HWND box = WaitBox(u8"レジストリの復元に失敗しました。プログラムの起動は続行します。", "COBWELD", {IDOK});
+    HWND box = WaitBox(u8"レジストリの復元に失敗しました。プログラムの起動は続行します。", "COBWELD", {IDOK}, IDOK, 0);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(Runs(), 0); // the program starts once the warning is read
     ASSERT_TRUE(AnswerMessageBox(box, IDOK));
@@ -324,7 +325,8 @@ TEST_F(LaunchTest, CloseDuringAWaitAnsweredNoKeepsWaitingAndYesEndsTheLauncherWi
             HWND window = StartWaitingForEditor();
             ASSERT_NE(window, nullptr);
             PostSysCommand(window, SC_CLOSE);
-            HWND box = WaitBox(u8"子プロセスを待機中です。強制終了させますか？", "Cobweld", {IDYES, IDNO});
+            HWND box = WaitBox(u8"子プロセスを待機中です。強制終了させますか？", "Cobweld", {IDYES, IDNO}, IDNO,
+                                MB_ICONQUESTION);
             ASSERT_NE(box, nullptr);
             if (endsWhileAsked) { // the question still decides: nothing happens before the answer
                 ::SetEvent(m_end);
