@@ -68,10 +68,10 @@ protected:
             EXPECT_TRUE(SetStringValue(root, path, value.first.c_str(), value.second));
     }
     // What settings_app's next start writes; whether it then waits for m_end.
-    static void TellApp(const Values& writes, bool runUntilEnd)
+    static void TellApp(const Values& writes, bool wait)
     {
         DeleteTree(HKEY_CURRENT_USER, std::string(kControl) + "\\Write");
-        SetValues(HKEY_CURRENT_USER, kControl, {{"SettingsKey", kSettingsName}, {"EndEvent", runUntilEnd ? kEndEvent : ""}});
+        SetValues(HKEY_CURRENT_USER, kControl, {{"SettingsKey", kSettingsName}, {"EndEvent", wait ? kEndEvent : ""}});
         SetValues(HKEY_CURRENT_USER, std::string(kControl) + "\\Write", writes);
     }
     // Every value of a key: REG_SZ data as text, other types as "<type n>".
@@ -99,7 +99,8 @@ protected:
     static DWORD SeenDword(int run, const char* name)
     {
         DWORD value = 0, size = sizeof value;
-        ::RegGetValueA(HKEY_CURRENT_USER, (run ? SeenPath(run) : kControl).c_str(), name, RRF_RT_REG_DWORD, 0, &value, &size);
+        std::string key = run ? SeenPath(run) : kControl;
+        ::RegGetValueA(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
         return value;
     }
     static int Runs() { return static_cast<int>(SeenDword(0, "Runs")); }
@@ -134,7 +135,7 @@ protected:
         }
         return window;
     }
-    bool RunLauncher(const char* arguments) { return m_launcher.StartLauncher(arguments) && m_launcher.WaitExit(kLong); }
+    bool RunLauncher(const char* args) { return m_launcher.StartLauncher(args) && m_launcher.WaitExit(kLong); }
     // The launcher waits for "Editor" launched from its window; run m_run.
     HWND StartWaitingForEditor()
     {
@@ -303,7 +304,8 @@ TEST_F(LaunchTest, AMissingSnapshotIsReportedAndTheProgramRunsWithTheSettingsItH
     TellApp(Color("kept"), true);
     HWND window = LaunchRow(0);
     ASSERT_NE(window, nullptr);
-    HWND box = WaitBox(u8"レジストリの復元に失敗しました。プログラムの起動は続行します。", "COBWELD", {IDOK}, IDOK, 0);
+    HWND box = WaitBox(u8"レジストリの復元に失敗しました。プログラムの起動は続行します。", "COBWELD", {IDOK},
+                       IDOK, 0);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(Runs(), 0); // the program starts once the warning is read
     ASSERT_TRUE(AnswerMessageBox(box, IDOK));
@@ -321,12 +323,12 @@ TEST_F(LaunchTest, CloseDuringAWaitAnsweredNoKeepsWaitingAndYesEndsTheLauncherWi
     // Each answer, with the program ending after it or while the question is shown.
     for (int answer : {IDNO, IDYES}) {
         for (bool endsWhileAsked : {false, true}) {
-            SCOPED_TRACE(testing::Message() << (answer == IDNO ? "No" : "Yes") << ", ends while asked: " << endsWhileAsked);
+            SCOPED_TRACE(std::string(answer == IDNO ? "No" : "Yes") + (endsWhileAsked ? ", ended while asked" : ""));
             HWND window = StartWaitingForEditor();
             ASSERT_NE(window, nullptr);
             PostSysCommand(window, SC_CLOSE);
-            HWND box = WaitBox(u8"子プロセスを待機中です。強制終了させますか？", "Cobweld", {IDYES, IDNO}, IDNO,
-                                MB_ICONQUESTION);
+            HWND box = WaitBox(u8"子プロセスを待機中です。強制終了させますか？", "Cobweld", {IDYES, IDNO},
+                               IDNO, MB_ICONQUESTION);
             ASSERT_NE(box, nullptr);
             if (endsWhileAsked) { // the question still decides: nothing happens before the answer
                 ::SetEvent(m_end);
