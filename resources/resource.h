@@ -9,7 +9,6 @@
 #define IDD_MAIN                    102
 #define IDD_ENTRY                   129
 #define IDD_ICON                    131
-#define IDD_HELP                    140
 
 // System-menu commands of the main window
 #define IDM_ABOUTBOX                0x0010
@@ -45,9 +44,6 @@
 #define IDC_ICON_FILE               1011
 #define IDC_ICON_LIST               1012
 #define IDC_ICON_BROWSE             1013
-
-// Help window
-#define IDC_HELP_TEXT               1030
 
 // Strings
 #define IDS_ABOUTBOX                101

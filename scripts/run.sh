@@ -30,12 +30,13 @@ echo "There is no X display (DISPLAY is not set): the launcher runs under Xvfb,"
 echo "where nobody can use it. A screenshot of its window is saved instead."
 start_xvfb
 trap stop_xvfb EXIT
-wine "$exe" "$@" &
+wine "$exe" "$@" >/dev/null 2>&1 &
+launcher=$!
 sleep 6
 shot="$build/cobweld-window.png"
 import -window root "$shot"
 echo "Screenshot: $shot"
 # Without a display nobody can close it: end the launcher without its close
 # questions (nothing has changed, so nothing is lost).
-wine taskkill /f /im COBWELD.EXE >/dev/null 2>&1 || true
-wait || true
+kill "$launcher" 2>/dev/null || true
+wait "$launcher" 2>/dev/null || true
