@@ -12,11 +12,8 @@ build=${COBWELD_BUILD_DIR:-$root/build}
 "$root/scripts/deps.sh"
 "$root/scripts/build.sh" "$build" >/dev/null
 
-. "$root/scripts/headless.sh"
-export WINEPREFIX="$build/bench-prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export LC_ALL=ja_JP.UTF-8
+. "$root/scripts/wine-session.sh"
+use_wine_prefix "$build/bench-prefix"
 
 cleanup() {
     wineserver -k 2>/dev/null || true
@@ -29,11 +26,8 @@ if [ -z "${DISPLAY:-}" ]; then
     start_xvfb
 fi
 
-wineserver -k 2>/dev/null || true
-rm -rf "$WINEPREFIX"
 echo "Creating the Wine prefix $WINEPREFIX"
-wineboot -i >/dev/null 2>&1
-wineserver -w
+fresh_wine_prefix
 # One wineserver for the whole run, its session processes started now (with
 # their output going nowhere) rather than inside a timed copy.
 wineserver -p

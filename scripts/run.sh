@@ -9,10 +9,8 @@ build=${COBWELD_BUILD_DIR:-$root/build}
 "$root/scripts/deps.sh"
 "$root/scripts/build.sh" "$build" >/dev/null
 
-export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export LC_ALL=ja_JP.UTF-8
+. "$root/scripts/wine-session.sh"
+use_wine_prefix "${WINEPREFIX:-$HOME/.wine}"
 exe="$build/bin/COBWELD.EXE"
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -25,7 +23,6 @@ if [ -n "${DISPLAY:-}" ]; then
     exec wine "$exe" "$@"
 fi
 
-. "$root/scripts/headless.sh"
 echo "There is no X display (DISPLAY is not set): the launcher runs under Xvfb,"
 echo "where nobody can use it. A screenshot of its window is saved instead."
 start_xvfb

@@ -10,11 +10,8 @@ build=${COBWELD_BUILD_DIR:-$root/build}
 
 "$root/scripts/build.sh" "$build" >/dev/null
 
-. "$root/scripts/headless.sh"
-export WINEPREFIX="$build/screenshot-prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export LC_ALL=ja_JP.UTF-8
+. "$root/scripts/wine-session.sh"
+use_wine_prefix "$build/screenshot-prefix"
 
 cleanup() {
     wineserver -k 2>/dev/null || true
@@ -24,9 +21,7 @@ cleanup() {
 trap cleanup EXIT
 
 start_xvfb
-rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
-wineserver -w
+fresh_wine_prefix
 
 store='HKLM\Software\Varnolite\Cobweld\Info'
 entry() { # index title program icon-file icon-index

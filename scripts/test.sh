@@ -9,11 +9,8 @@ build=${COBWELD_BUILD_DIR:-$root/build}
 "$root/scripts/deps.sh"
 "$root/scripts/build.sh" "$build"
 
-. "$root/scripts/headless.sh"
-export WINEPREFIX="$build/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export LC_ALL=ja_JP.UTF-8
+. "$root/scripts/wine-session.sh"
+use_wine_prefix "$build/wineprefix"
 
 cleanup() {
     wineserver -k 2>/dev/null || true
@@ -25,10 +22,7 @@ trap cleanup EXIT
 start_xvfb
 echo "Tests run on Xvfb display $DISPLAY, Wine prefix $WINEPREFIX"
 
-wineserver -k 2>/dev/null || true
-rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
-wineserver -w
+fresh_wine_prefix
 # One wineserver for the whole run keeps each test's start short; the
 # session's own processes (services, desktop, Program Manager) start now, so
 # that none starts inside a test and holds on to its output.

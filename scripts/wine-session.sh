@@ -1,0 +1,44 @@
+# Sourced by the other scripts: the environment Wine runs in, fresh
+# prefixes, and a private Xvfb.
+
+# Wine in the given prefix, with the Japanese code page; no Mono/Gecko
+# installer dialogs and no menu entries written into the Linux desktop.
+use_wine_prefix() {
+    export WINEPREFIX="$1"
+    export WINEDEBUG=${WINEDEBUG:--all}
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    export LC_ALL=ja_JP.UTF-8
+}
+
+# Replaces $WINEPREFIX with a newly created one.
+fresh_wine_prefix() {
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+}
+
+start_xvfb() {
+    local fdfile
+    fdfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    COBWELD_XVFB_PID=$!
+    for _ in $(seq 100); do
+        [ -s "$fdfile" ] && break
+        sleep 0.1
+    done
+    if [ ! -s "$fdfile" ]; then
+        echo "Xvfb did not start" >&2
+        return 1
+    fi
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    rm -f "$fdfile"
+}
+
+stop_xvfb() {
+    if [ -n "${COBWELD_XVFB_PID:-}" ]; then
+        kill "$COBWELD_XVFB_PID" 2>/dev/null || true
+        wait "$COBWELD_XVFB_PID" 2>/dev/null || true
+        COBWELD_XVFB_PID=
+    fi
+}
