@@ -17,8 +17,8 @@ void CLauncherDlg::OnOK()
         OnEntryProperties();
         return;
     }
-    int sel = m_listPrograms.GetCurSel();
-    if (!m_pProgramList || sel < 0 || sel >= m_pProgramList->GetCount())
+    int sel = GetSelectedEntry();
+    if (sel < 0)
         return;
     if (CWinApp* app = AfxGetApp())
         app->WriteProfileInt("Cobweld", "Current", sel);

@@ -30,8 +30,8 @@ void CLauncherDlg::OnNewEntry()
 
 void CLauncherDlg::OnEntryProperties()
 {
-    int index = m_listPrograms.GetCurSel();
-    if (index == LB_ERR || index < 0 || index >= m_pProgramList->GetCount())
+    int index = GetSelectedEntry();
+    if (index < 0)
         return;
 
     CEntryDlg dialog(this, m_pProgramList->GetAt(index));

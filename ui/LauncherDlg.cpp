@@ -79,6 +79,14 @@ void CLauncherDlg::FillProgramList()
         m_listPrograms.AddItemData(m_pProgramList->GetAt(i));
 }
 
+int CLauncherDlg::GetSelectedEntry() const
+{
+    int sel = m_listPrograms.GetCurSel();
+    if (!m_pProgramList || sel < 0 || sel >= m_pProgramList->GetCount())
+        return -1;
+    return sel;
+}
+
 void CLauncherDlg::EnableEntryButtons(BOOL enable)
 {
     m_btnLaunch.EnableWindow(enable);
@@ -216,8 +224,8 @@ void CLauncherDlg::OnDblclkProgramList()
 
 void CLauncherDlg::OnDeleteEntry()
 {
-    int sel = m_listPrograms.GetCurSel();
-    if (sel < 0 || sel >= m_pProgramList->GetCount())
+    int sel = GetSelectedEntry();
+    if (sel < 0)
         return;
     CProgramEntry* entry = m_pProgramList->GetAt(sel);
     std::string question = std::string(entry->m_szTitle) + LoadStr(IDS_CONFIRM_DELETE);
@@ -239,8 +247,8 @@ void CLauncherDlg::OnDeleteEntry()
 
 void CLauncherDlg::OnMoveUp()
 {
-    int sel = m_listPrograms.GetCurSel();
-    if (sel < 0 || sel >= m_pProgramList->GetCount())
+    int sel = GetSelectedEntry();
+    if (sel < 0)
         return;
     if (!m_pProgramList->MoveUp(sel))
         return;
@@ -250,8 +258,8 @@ void CLauncherDlg::OnMoveUp()
 
 void CLauncherDlg::OnMoveDown()
 {
-    int sel = m_listPrograms.GetCurSel();
-    if (sel < 0 || sel >= m_pProgramList->GetCount())
+    int sel = GetSelectedEntry();
+    if (sel < 0)
         return;
     if (!m_pProgramList->MoveDown(sel))
         return;
@@ -261,8 +269,8 @@ void CLauncherDlg::OnMoveDown()
 
 void CLauncherDlg::OnReacquire()
 {
-    int sel = m_listPrograms.GetCurSel();
-    if (sel < 0 || sel >= m_pProgramList->GetCount())
+    int sel = GetSelectedEntry();
+    if (sel < 0)
         return;
     CProgramEntry* entry = m_pProgramList->GetAt(sel);
     std::string question = std::string(entry->m_szRegistry) + LoadStr(IDS_CONFIRM_REACQUIRE);

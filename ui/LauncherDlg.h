@@ -52,6 +52,8 @@ public:
     void FillProgramList();
     // Enables or disables Launch, Properties, Delete and Re-acquire.
     void EnableEntryButtons(BOOL enable);
+    // The selected row when it names an entry of the list, else -1.
+    int GetSelectedEntry() const;
 
     // System commands: About, the group command, the close flow. FALSE
     // leaves the command to the default processing.
