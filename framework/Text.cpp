@@ -1,5 +1,6 @@
 #include "framework/Text.h"
 #include "framework/WinApp.h"
+#include <cstring>
 #include <vector>
 
 std::string LoadStr(UINT id)
@@ -31,19 +32,60 @@ std::string FromUtf8(const char* utf8)
     return result;
 }
 
-void CopyField(char* field, size_t size, const char* text)
+std::wstring Widen(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], length);
+    return result;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                     nullptr, nullptr);
+    std::string result(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
+                              nullptr, nullptr);
+    return result;
+}
+
+namespace {
+// The longest prefix of text[0, length) of at most limit bytes that ends on a
+// character boundary.
+size_t WholeCharacters(const char* text, size_t length, size_t limit)
+{
+    size_t used = 0;
+    while (used < length) {
+        size_t next = used + (::IsDBCSLeadByte(static_cast<BYTE>(text[used])) ? 2 : 1);
+        if (next > length || next > limit)
+            break;
+        used = next;
+    }
+    return used;
+}
+}
+
+std::string FieldText(const char* field, size_t size)
+{
+    if (size == 0)
+        return std::string();
+    size_t length = strnlen(field, size);
+    return std::string(field, WholeCharacters(field, length, size - 1));
+}
+
+void CopyField(char* field, size_t size, const std::string& text)
 {
     if (size == 0)
         return;
-    size_t used = 0;
-    for (const char* p = text; *p;) {
-        const char* next = ::CharNextA(p);
-        size_t length = static_cast<size_t>(next - p);
-        if (used + length > size - 1)
-            break;
-        for (size_t i = 0; i < length; ++i)
-            field[used++] = p[i];
-        p = next;
-    }
+    size_t used = WholeCharacters(text.c_str(), strnlen(text.c_str(), text.size()), size - 1);
+    // The text may be the field itself.
+    std::memmove(field, text.data(), used);
     field[used] = '\0';
 }

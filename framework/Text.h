@@ -1,12 +1,27 @@
-// Texts in the system's ANSI code page (code page 932 on a Japanese system).
+// Texts in the system's ANSI code page (code page 932 on a Japanese system),
+// and the one bounded way to read and to fill a fixed text field.
 #pragma once
 #include <windows.h>
+#include <cstddef>
 #include <string>
 
 // A string of the program's string table, converted to the ANSI code page.
 std::string LoadStr(UINT id);
 // A UTF-8 text of the sources, converted to the ANSI code page.
 std::string FromUtf8(const char* utf8);
+// ANSI code page <-> UTF-16.
+std::wstring Widen(const std::string& text);
+std::string Narrow(const std::wstring& text);
+
+// The text of a fixed field of size bytes: up to its NUL, never past the
+// field, at most size - 1 bytes and never half a double-byte character (a
+// field may lack its terminator).
+std::string FieldText(const char* field, size_t size);
+template <size_t N>
+std::string FieldText(const char (&field)[N]) { return FieldText(field, N); }
+
 // Copies text into a fixed field of size bytes, always NUL-terminated; a
 // text that does not fit is cut without splitting a double-byte character.
-void CopyField(char* field, size_t size, const char* text);
+void CopyField(char* field, size_t size, const std::string& text);
+template <size_t N>
+void CopyField(char (&field)[N], const std::string& text) { CopyField(field, N, text); }

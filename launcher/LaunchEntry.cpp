@@ -6,14 +6,6 @@
 #include "framework/WinApp.h"
 #include "resources/resource.h"
 
-namespace {
-// A field as a string that ends inside the field, terminator or not.
-template <size_t N>
-std::string FieldText(const char (&field)[N])
-{
-    return std::string(field, strnlen(field, N));
-}
-}
 
 HANDLE CProgramEntry::LaunchEntry()
 {

@@ -1,6 +1,6 @@
 #include "model/ProgramList.h"
 #include "framework/WinApp.h"
-#include "registry/RegKey.h"
+#include "framework/Scoped.h"
 #include "registry/RegistryTree.h"
 #include <cstdio>
 #include <new>

@@ -1,6 +1,6 @@
 #include "registry/Snapshot.h"
 #include "model/ProgramEntry.h"
-#include "registry/RegKey.h"
+#include "framework/Scoped.h"
 #include "registry/RegistryInternal.h"
 #include "registry/RegistryTree.h"
 #include <cstdio>

@@ -1,0 +1,128 @@
+// Scoped owners of what the program acquires from the system. Each releases
+// what it holds when it goes out of scope, on every return path; none of
+// them can be copied, and Detach hands the resource over to a caller.
+#pragma once
+#include <windows.h>
+#include <objbase.h>
+
+// An open registry key. Open and Create return the registry's result and hold
+// the key only on success. Reads ask for KEY_READ; only writers ask for more.
+class CRegKey {
+public:
+    CRegKey() = default;
+    ~CRegKey() { Close(); }
+    CRegKey(const CRegKey&) = delete;
+    CRegKey& operator=(const CRegKey&) = delete;
+
+    LONG Open(HKEY parent, const char* path, REGSAM access = KEY_READ)
+        { return Take(::RegOpenKeyExA(parent, path, 0, access, &m_hNew)); }
+    LONG Open(HKEY parent, const wchar_t* path, REGSAM access = KEY_READ)
+        { return Take(::RegOpenKeyExW(parent, path, 0, access, &m_hNew)); }
+    // Creates the missing levels of path, or opens the key when it exists.
+    LONG Create(HKEY parent, const char* path, REGSAM access = KEY_READ | KEY_WRITE)
+    {
+        return Take(::RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                      &m_hNew, nullptr));
+    }
+    // A new key gets keyClass (none when NULL) and security (inherited when NULL).
+    LONG Create(HKEY parent, const wchar_t* path, REGSAM access = KEY_READ | KEY_WRITE,
+                const wchar_t* keyClass = nullptr, SECURITY_ATTRIBUTES* security = nullptr)
+    {
+        return Take(::RegCreateKeyExW(parent, path, 0, const_cast<wchar_t*>(keyClass), REG_OPTION_NON_VOLATILE,
+                                      access, security, &m_hNew, nullptr));
+    }
+    void Close()
+    {
+        if (m_hKey)
+            ::RegCloseKey(m_hKey);
+        m_hKey = nullptr;
+    }
+    operator HKEY() const { return m_hKey; }
+    bool IsOpen() const { return m_hKey != nullptr; }
+
+private:
+    LONG Take(LONG rc)
+    {
+        Close();
+        if (rc == ERROR_SUCCESS)
+            m_hKey = m_hNew;
+        m_hNew = nullptr;
+        return rc;
+    }
+    HKEY m_hKey = nullptr;
+    HKEY m_hNew = nullptr;
+};
+
+// A kernel handle; NULL and INVALID_HANDLE_VALUE both mean none.
+class CHandle {
+public:
+    explicit CHandle(HANDLE handle = nullptr) : m_h(handle) {}
+    ~CHandle() { Reset(); }
+    CHandle(const CHandle&) = delete;
+    CHandle& operator=(const CHandle&) = delete;
+
+    void Reset(HANDLE handle = nullptr)
+    {
+        if (m_h && m_h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_h);
+        m_h = handle;
+    }
+    HANDLE Detach()
+    {
+        HANDLE h = m_h;
+        m_h = nullptr;
+        return h;
+    }
+    operator HANDLE() const { return m_h; }
+    bool IsValid() const { return m_h && m_h != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_h;
+};
+
+// Memory the system hands out with LocalAlloc (security descriptors, SIDs
+// as text, formatted messages).
+template <class T>
+class CLocalPtr {
+public:
+    CLocalPtr() = default;
+    ~CLocalPtr() { if (m_p) ::LocalFree(m_p); }
+    CLocalPtr(const CLocalPtr&) = delete;
+    CLocalPtr& operator=(const CLocalPtr&) = delete;
+    T** operator&() { return &m_p; }
+    operator T*() const { return m_p; }
+
+private:
+    T* m_p = nullptr;
+};
+
+// A COM interface pointer.
+template <class T>
+class CComPtr {
+public:
+    CComPtr() = default;
+    ~CComPtr() { if (m_p) m_p->Release(); }
+    CComPtr(const CComPtr&) = delete;
+    CComPtr& operator=(const CComPtr&) = delete;
+    T* operator->() const { return m_p; }
+    T** operator&() { return &m_p; }
+    void** Out() { return reinterpret_cast<void**>(&m_p); }
+    explicit operator bool() const { return m_p != nullptr; }
+
+private:
+    T* m_p = nullptr;
+};
+
+// COM on this thread for the life of the object. A thread already in the
+// other apartment can use COM all the same.
+class CComInit {
+public:
+    CComInit() : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~CComInit() { if (SUCCEEDED(m_hr)) ::CoUninitialize(); }
+    CComInit(const CComInit&) = delete;
+    CComInit& operator=(const CComInit&) = delete;
+    bool Usable() const { return SUCCEEDED(m_hr) || m_hr == RPC_E_CHANGED_MODE; }
+
+private:
+    HRESULT m_hr;
+};
