@@ -1,6 +1,7 @@
 #include "app/LauncherApp.h"
 #include "app/InstanceProbe.h"
 #include "framework/Text.h"
+#include "registry/Store.h"
 #include "resources/resource.h"
 #include "ui/LauncherDlg.h"
 
@@ -10,7 +11,8 @@ BOOL CLauncherApp::InitInstance()
     SetRegistryKey("Varnolite");
     LoadStdProfileSettings(4);
 
-    if (FindRunningInstance()) {
+    CHandle instance;
+    if (!ClaimSingleInstance(instance) || FindRunningInstance()) {
         // Nothing else happens on this path: no list is loaded, nothing is
         // written, and a command-line index is not passed on.
         std::string text = LoadStr(IDS_ALREADY_RUNNING);
@@ -18,9 +20,11 @@ BOOL CLauncherApp::InitInstance()
         return FALSE;
     }
 
+    SelectStoreRoot();
     {
-        // Constructing the window loads the entry list; destroying it at the
-        // end of this block writes the list back, after "Installed".
+        // Constructing the window loads the entry list. The store follows
+        // every change as it is made; destroying the window at the end of
+        // this block stores only a change that could not be stored then.
         CLauncherDlg dlg(nullptr);
         m_pMainWnd = &dlg;
         dlg.DoModal();

@@ -1,6 +1,8 @@
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include <cstring>
+#include <cwchar>
+#include <cwctype>
 #include <vector>
 
 std::string LoadStr(UINT id)
@@ -88,4 +90,24 @@ void CopyField(char* field, size_t size, const std::string& text)
     // The text may be the field itself.
     std::memmove(field, text.data(), used);
     field[used] = '\0';
+}
+
+std::wstring FileNameFromTitle(const std::wstring& title)
+{
+    std::wstring name = title;
+    for (wchar_t& c : name) {
+        if (c < L' ' || std::wcschr(L"\\/:*?\"<>|", c))
+            c = L'_';
+    }
+    while (!name.empty() && (name.back() == L'.' || name.back() == L' '))
+        name.pop_back();
+    // A device name stays one with any extension.
+    std::wstring base = name.substr(0, name.find(L'.'));
+    for (wchar_t& c : base)
+        c = static_cast<wchar_t>(std::towupper(c));
+    bool numbered = base.size() == 4 && base[3] >= L'1' && base[3] <= L'9' &&
+                    (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0);
+    if (numbered || base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL")
+        name = L"_" + name;
+    return name.empty() ? L"_" : name;
 }

@@ -25,3 +25,9 @@ std::string FieldText(const char (&field)[N]) { return FieldText(field, N); }
 void CopyField(char* field, size_t size, const std::string& text);
 template <size_t N>
 void CopyField(char (&field)[N], const std::string& text) { CopyField(field, N, text); }
+
+// A file name made of a title: characters no file name holds (control
+// characters and \ / : * ? " < > |) become '_', trailing dots and blanks
+// (which the file system drops) go, and a device name (CON, NUL, COM1...)
+// gets a '_' in front. Never empty.
+std::wstring FileNameFromTitle(const std::wstring& title);

@@ -1,72 +1,33 @@
 #include "model/ProgramEntry.h"
-#include "framework/WinApp.h"
 #include <shellapi.h>
 #include <cstring>
+#include <string>
+#include <vector>
+#include "framework/Text.h"
+#include "framework/WinApp.h"
+#include "registry/Snapshot.h"
 
 namespace {
-
-// Copies the first length bytes of text into field (size bytes) and ends it
-// with a NUL, cutting what does not fit without splitting a double-byte
-// character.
-void StoreText(char* field, size_t size, const char* text, size_t length)
-{
-    size_t used = 0;
-    while (used < length) {
-        size_t next = used + (::IsDBCSLeadByte(static_cast<BYTE>(text[used])) ? 2 : 1);
-        if (next > length || next > size - 1)
-            break;
-        used = next;
-    }
-    std::memmove(field, text, used);
-    field[used] = '\0';
-}
-
-// A string field whose text may lack its NUL (fields are public): the text
-// within the field, at most size - 1 bytes.
-size_t TextLength(const char* field, size_t size)
-{
-    size_t length = strnlen(field, size);
-    return length < size ? length : size - 1;
-}
-
-void CopyTextField(char* destination, const char* source, size_t size)
-{
-    StoreText(destination, size, source, TextLength(source, size));
-}
 
 // Reads a string value into its field. A value that is missing, not a string,
 // or whose text does not fit the field with its NUL leaves the field as it was.
 void ReadString(HKEY key, const char* name, char* field, size_t size)
 {
-    char small[1024];
-    char* data = small;
-    char* large = nullptr;
-    DWORD type = REG_NONE;
-    DWORD capacity = sizeof small - 1;
-    DWORD bytes = capacity;
-    LONG rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
-    // Longer data may still hold a short text before its first NUL. The size
-    // asked for is not always enough for the ANSI conversion: grow a few times.
-    for (int attempt = 0; rc == ERROR_MORE_DATA && attempt < 4; ++attempt) {
-        capacity = bytes > capacity ? bytes : capacity * 2;
-        if (large)
-            ::HeapFree(::GetProcessHeap(), 0, large);
-        large = static_cast<char*>(::HeapAlloc(::GetProcessHeap(), 0, capacity + 1));
-        if (!large)
-            return;
-        data = large;
-        bytes = capacity;
-        rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
-    }
-    if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) {
-        size_t length = strnlen(data, bytes);
-        if (length < size) {
-            std::memcpy(field, data, length);
-            field[length] = '\0';
+    // Longer data may still hold a short text before its first NUL; the size
+    // the registry asks for is not always enough for the ANSI conversion.
+    std::vector<char> data(1024);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        DWORD type = REG_NONE, bytes = static_cast<DWORD>(data.size());
+        LONG rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
+        if (rc == ERROR_MORE_DATA) {
+            data.resize(std::max<size_t>(bytes, data.size() * 2));
+            continue;
         }
+        size_t length = rc == ERROR_SUCCESS ? strnlen(data.data(), bytes) : size;
+        if ((type == REG_SZ || type == REG_EXPAND_SZ) && length < size)
+            CopyField(field, size, std::string(data.data(), length));
+        return;
     }
-    if (large)
-        ::HeapFree(::GetProcessHeap(), 0, large);
 }
 
 // Reads a REG_DWORD value; anything else leaves the number as it was.
@@ -80,10 +41,9 @@ void ReadNumber(HKEY key, const char* name, int& field)
 
 void WriteString(HKEY key, const char* name, const char* field, size_t size)
 {
-    char text[260];
-    CopyTextField(text, field, size < sizeof text ? size : sizeof text);
-    ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                     static_cast<DWORD>(std::strlen(text) + 1));
+    std::string text = FieldText(field, size);
+    ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                     static_cast<DWORD>(text.size() + 1));
 }
 
 void WriteNumber(HKEY key, const char* name, int field)
@@ -135,10 +95,9 @@ BOOL CProgramEntry::EnsureIcon()
 {
     if (m_hCachedIcon)
         return TRUE;
-    if (strnlen(m_szIconPath, sizeof m_szIconPath) == sizeof m_szIconPath)
-        return FALSE;
     // 0: no icon at that index; 1: not a program, library or icon file.
-    HICON extracted = ::ExtractIconA(AfxGetInstanceHandle(), m_szIconPath, static_cast<UINT>(m_nIconIndex));
+    HICON extracted = ::ExtractIconA(AfxGetInstanceHandle(), FieldText(m_szIconPath).c_str(),
+                                     static_cast<UINT>(m_nIconIndex));
     if (extracted == nullptr || extracted == reinterpret_cast<HICON>(1))
         return FALSE;
     m_hCachedIcon = ::CopyIcon(extracted);
@@ -159,15 +118,83 @@ CProgramEntry& CProgramEntry::CopyFrom(const CProgramEntry& source)
     if (&source == this)
         return *this;
     ReleaseIcon();
-    CopyTextField(m_szTitle, source.m_szTitle, sizeof m_szTitle);
-    CopyTextField(m_szCommandLine, source.m_szCommandLine, sizeof m_szCommandLine);
-    CopyTextField(m_szDirectory, source.m_szDirectory, sizeof m_szDirectory);
-    CopyTextField(m_szIconPath, source.m_szIconPath, sizeof m_szIconPath);
+    CopyField(m_szTitle, FieldText(source.m_szTitle));
+    CopyField(m_szCommandLine, FieldText(source.m_szCommandLine));
+    CopyField(m_szDirectory, FieldText(source.m_szDirectory));
+    CopyField(m_szIconPath, FieldText(source.m_szIconPath));
     m_nIconIndex = source.m_nIconIndex;
     m_bRunMinimized = source.m_bRunMinimized;
-    CopyTextField(m_szRegistry, source.m_szRegistry, sizeof m_szRegistry);
+    CopyField(m_szRegistry, FieldText(source.m_szRegistry));
     m_bRetrieveAgain = source.m_bRetrieveAgain;
     m_nSaveSlot = source.m_nSaveSlot;
     m_hCachedIcon = source.m_hCachedIcon ? ::CopyIcon(source.m_hCachedIcon) : nullptr;
     return *this;
+}
+
+int CProgramEntry::CaptureSnapshot()
+{
+    return Snapshot::Capture(FieldText(m_szRegistry), m_nSaveSlot) ? 1 : 0;
+}
+
+int CProgramEntry::RestoreSnapshot()
+{
+    return Snapshot::Restore(FieldText(m_szRegistry), m_nSaveSlot) ? 1 : 0;
+}
+
+void CProgramEntry::DiscardSnapshot()
+{
+    Snapshot::Discard(m_nSaveSlot);
+    m_nSaveSlot = 0;
+}
+
+int CProgramEntry::CaptureFirstSnapshot(int slot)
+{
+    Snapshot::Discard(slot);
+    m_nSaveSlot = slot;
+    return CaptureSnapshot();
+}
+
+bool CProgramEntry::HasPreviousSnapshot() const
+{
+    return Snapshot::HasPrevious(m_nSaveSlot);
+}
+
+bool CProgramEntry::UndoCapture()
+{
+    return Snapshot::Undo(m_nSaveSlot);
+}
+
+bool CProgramEntry::ExportSnapshot(const std::wstring& path) const
+{
+    return Snapshot::Export(m_nSaveSlot, FieldText(m_szRegistry), path);
+}
+
+bool CProgramEntry::ImportSnapshot(const std::wstring& path, RegFileError* error)
+{
+    return Snapshot::Import(m_nSaveSlot, path, error);
+}
+
+HANDLE CProgramEntry::LaunchEntry(const std::function<void()>& restoreFailed)
+{
+    if (!RestoreSnapshot())
+        restoreFailed();
+
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    if (m_bRunMinimized) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWMINNOACTIVE;
+    }
+    // The program file is the application name: no search path, no
+    // arguments; its command line is the path itself.
+    std::string program = FieldText(m_szCommandLine);
+    std::string directory = FieldText(m_szDirectory);
+    PROCESS_INFORMATION info;
+    std::memset(&info, 0, sizeof info);
+    if (!::CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SEPARATE_WOW_VDM, nullptr,
+                          directory.empty() ? nullptr : directory.c_str(), &startup, &info))
+        return nullptr;
+    ::CloseHandle(info.hThread);
+    return info.hProcess;
 }

@@ -2,6 +2,9 @@
 // snapshot slot belong to it.
 #pragma once
 #include <windows.h>
+#include <functional>
+#include <string>
+#include "registry/RegFile.h"
 
 class CProgramEntry {
 public:
@@ -28,15 +31,29 @@ public:
     // gets its own duplicate of the source's icon (or none).
     CProgramEntry& CopyFrom(const CProgramEntry& source);
 
-    // Settings snapshots: the settings key HKCU\Software\<m_szRegistry> and
-    // the snapshot key HKLM\Software\Varnolite\Cobweld\Save\<m_nSaveSlot>.
+    // The snapshot of the settings key m_szRegistry in slot m_nSaveSlot
+    // (registry/Snapshot.h); 1 on success.
     int CaptureSnapshot();
     int RestoreSnapshot();
+    // Afterwards the entry has no slot.
     void DiscardSnapshot();
+    // Takes slot, emptied of whatever an entry removed earlier left there,
+    // and captures the first snapshot into it.
+    int CaptureFirstSnapshot(int slot);
 
-    // Restores the snapshot and starts the program. Returns the process
-    // handle, owned by the caller, or 0 when the start failed.
-    HANDLE LaunchEntry();
+    // The settings the last capture replaced, kept beside the snapshot.
+    bool HasPreviousSnapshot() const;
+    // Swaps the snapshot and the previous settings.
+    bool UndoCapture();
+    // The snapshot as a registry file that names the settings key.
+    bool ExportSnapshot(const std::wstring& path) const;
+    // A registry file becomes the snapshot, as a capture would make it.
+    bool ImportSnapshot(const std::wstring& path, RegFileError* error);
+
+    // Restores the snapshot and starts the program. A failed restore calls
+    // restoreFailed before the program starts, which it then does all the
+    // same. Returns the process handle, owned by the caller, or 0.
+    HANDLE LaunchEntry(const std::function<void()>& restoreFailed);
 
     char m_szTitle[100];
     char m_szCommandLine[260];

@@ -1,19 +1,16 @@
 #include "model/ProgramList.h"
-#include "framework/WinApp.h"
-#include "framework/Scoped.h"
-#include "registry/RegistryTree.h"
-#include <cstdio>
+#include <cwchar>
 #include <new>
+#include <set>
+#include <string>
+#include "framework/Scoped.h"
+#include "framework/WinApp.h"
+#include "registry/RegistryTree.h"
+#include "registry/Snapshot.h"
+#include "registry/StagedKey.h"
+#include "registry/Store.h"
 
 namespace {
-
-// Below HKEY_LOCAL_MACHINE; entry n lives in the key ENTRY_STORE_PATH\<n>.
-const char ENTRY_STORE_PATH[] = "Software\\Varnolite\\Cobweld\\Info";
-
-void BuildEntryPath(int index, char* path, size_t size)
-{
-    std::snprintf(path, size, "%s\\%d", ENTRY_STORE_PATH, index);
-}
 
 void DeleteEntry(CProgramEntry* entry)
 {
@@ -21,28 +18,52 @@ void DeleteEntry(CProgramEntry* entry)
     delete entry;
 }
 
+// Loading stops at the first missing key, so keys beyond the list's end (an
+// earlier, longer list's, or another program's) are never read; they are
+// kept all the same, as a write-back in place would keep them.
+bool KeepKeysBeyond(HKEY oldEntries, HKEY staging, int count)
+{
+    wchar_t name[260];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name / sizeof name[0];
+        LONG rc = ::RegEnumKeyExW(oldEntries, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            return true;
+        wchar_t* end = nullptr;
+        long number = std::wcstol(name, &end, 10);
+        bool listsOwn = *end == L'\0' && number >= 0 && number <= count && std::to_wstring(number) == name;
+        if (rc != ERROR_SUCCESS || listsOwn)
+            continue;
+        CRegKey from, to;
+        if (from.Open(oldEntries, name) != ERROR_SUCCESS || to.Create(staging, name) != ERROR_SUCCESS
+            || !CopyRegistryTree(from, to))
+            return false;
+    }
+}
+
 } // namespace
 
-CProgramList::CProgramList() : m_bModified(0), m_nGroupState(GROUP_STATE_NONE)
+CProgramList::CProgramList() : m_nGroupState(GROUP_STATE_NONE), m_bModified(0)
 {
-    // The stored list ends at the first key that cannot be opened.
-    for (int index = 0;; ++index) {
-        char path[200];
-        BuildEntryPath(index, path, sizeof path);
-        CRegKey key;
-        if (key.Open(HKEY_LOCAL_MACHINE, path) != ERROR_SUCCESS)
-            break;
-        CProgramEntry* entry = new (std::nothrow) CProgramEntry;
-        if (!entry)
-            break;
-        entry->LoadFromKey(key);
-        try {
+    CRegKey store, entries;
+    // A store this user cannot write is read as it is.
+    if (store.Create(StoreRoot(), STORE_PATH) == ERROR_SUCCESS)
+        RecoverKeyTree(store, ENTRIES_KEY, false);
+    store.Close();
+    if (entries.Open(StoreRoot(), (std::string(STORE_PATH) + "\\" + ENTRIES_KEY).c_str()) == ERROR_SUCCESS) {
+        // The stored list ends at the first key that cannot be opened.
+        for (int index = 0;; ++index) {
+            CRegKey key;
+            if (key.Open(entries, std::to_string(index).c_str()) != ERROR_SUCCESS)
+                break;
+            CProgramEntry* entry = new (std::nothrow) CProgramEntry;
+            if (!entry)
+                break;
+            entry->LoadFromKey(key);
             m_arrEntries.push_back(entry);
-        } catch (...) {
-            delete entry;
-            break;
         }
     }
+    RepairSnapshotSlots();
 
     // No application object: no completed run can be known either.
     CWinApp* app = AfxGetApp();
@@ -53,25 +74,56 @@ CProgramList::CProgramList() : m_bModified(0), m_nGroupState(GROUP_STATE_NONE)
 
 CProgramList::~CProgramList()
 {
-    int count = GetCount();
-    int written = 0;
-    if (m_bModified) {
-        for (; written < count; ++written) {
-            char path[200];
-            BuildEntryPath(written, path, sizeof path);
-            CRegKey key;
-            if (key.Create(HKEY_LOCAL_MACHINE, path) != ERROR_SUCCESS)
-                break;
-            m_arrEntries[written]->SaveToKey(key);
-        }
-        // Loading stops at the first missing key: this ends the stored list
-        // here, whatever higher keys an earlier, longer list left behind.
-        char path[200];
-        BuildEntryPath(written, path, sizeof path);
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, path);
-    }
+    if (m_bModified)
+        Save();
     for (CProgramEntry* entry : m_arrEntries)
         DeleteEntry(entry);
+}
+
+void CProgramList::RepairSnapshotSlots()
+{
+    // Entries sharing a slot would overwrite each other's snapshot at each
+    // capture, and deleting one would discard the other's.
+    std::set<int> used;
+    std::vector<CProgramEntry*> repair;
+    for (CProgramEntry* entry : m_arrEntries) {
+        if (entry->m_nSaveSlot <= 0 || !used.insert(entry->m_nSaveSlot).second)
+            repair.push_back(entry);
+    }
+    for (CProgramEntry* entry : repair) {
+        int shared = entry->m_nSaveSlot;
+        entry->m_nSaveSlot = 0;
+        int slot = FirstFreeSnapshotSlot();
+        Snapshot::Copy(shared, slot);
+        entry->m_nSaveSlot = slot;
+    }
+    if (!repair.empty())
+        Save();
+}
+
+bool CProgramList::Save()
+{
+    CRegKey store, oldEntries;
+    m_bModified = 1;
+    if (store.Create(StoreRoot(), STORE_PATH) != ERROR_SUCCESS)
+        return false;
+    RecoverKeyTree(store, ENTRIES_KEY, false);
+    oldEntries.Open(store, ENTRIES_KEY);
+    int count = GetCount();
+    bool saved = ReplaceKeyTree(store, ENTRIES_KEY, [&](HKEY staging) {
+        if (oldEntries.IsOpen() && !KeepKeysBeyond(oldEntries, staging, count))
+            return false;
+        for (int index = 0; index < count; ++index) {
+            CRegKey key;
+            if (key.Create(staging, std::to_string(index).c_str()) != ERROR_SUCCESS)
+                return false;
+            m_arrEntries[index]->SaveToKey(key);
+        }
+        return true;
+    }, false);
+    if (saved)
+        m_bModified = 0;
+    return saved;
 }
 
 CProgramEntry* CProgramList::Add(const CProgramEntry& source)
@@ -80,14 +132,9 @@ CProgramEntry* CProgramList::Add(const CProgramEntry& source)
     if (!entry)
         return nullptr;
     entry->CopyFrom(source);
-    try {
-        m_arrEntries.push_back(entry);
-    } catch (...) {
-        DeleteEntry(entry);
-        return nullptr;
-    }
-    m_bModified = 1;
+    m_arrEntries.push_back(entry);
     m_nGroupState = GROUP_STATE_CHANGED;
+    Save();
     return entry;
 }
 
@@ -96,11 +143,13 @@ void CProgramList::RemoveAt(int index)
     if (index < 0 || index >= GetCount())
         return;
     CProgramEntry* entry = m_arrEntries[index];
-    entry->DiscardSnapshot();
-    DeleteEntry(entry);
     m_arrEntries.erase(m_arrEntries.begin() + index);
     m_nGroupState = GROUP_STATE_CHANGED;
-    m_bModified = 1;
+    // A launcher that ends in between leaves a snapshot nobody uses, never a
+    // stored entry without its snapshot.
+    if (Save())
+        entry->DiscardSnapshot();
+    DeleteEntry(entry);
 }
 
 void CProgramList::Replace(int index, const CProgramEntry& source)
@@ -108,8 +157,8 @@ void CProgramList::Replace(int index, const CProgramEntry& source)
     if (index < 0 || index >= GetCount())
         return;
     m_arrEntries[index]->CopyFrom(source);
-    m_bModified = 1;
     m_nGroupState = GROUP_STATE_CHANGED;
+    Save();
 }
 
 BOOL CProgramList::MoveUp(int index)
@@ -117,6 +166,10 @@ BOOL CProgramList::MoveUp(int index)
     if (index <= 0 || index >= GetCount())
         return FALSE;
     std::swap(m_arrEntries[index - 1], m_arrEntries[index]);
+    // The group's items start entries by index: the store and the group
+    // must follow the new order.
+    m_nGroupState = GROUP_STATE_CHANGED;
+    Save();
     return TRUE;
 }
 
@@ -124,38 +177,20 @@ BOOL CProgramList::MoveDown(int index)
 {
     if (index < 0 || index >= GetCount() - 1)
         return FALSE;
-    std::swap(m_arrEntries[index], m_arrEntries[index + 1]);
-    return TRUE;
+    return MoveUp(index + 1);
 }
 
 int CProgramList::FirstFreeSnapshotSlot() const
 {
     // The smallest positive slot no entry uses. With n entries it is at most
     // n + 1, so only slots up to n + 1 need to be marked.
-    int count = GetCount();
-    bool* used = new (std::nothrow) bool[static_cast<size_t>(count) + 2]();
-    if (used) {
-        for (const CProgramEntry* entry : m_arrEntries) {
-            if (entry->m_nSaveSlot >= 1 && entry->m_nSaveSlot <= count + 1)
-                used[entry->m_nSaveSlot] = true;
-        }
-        int slot = 1;
-        while (used[slot])
-            ++slot;
-        delete[] used;
-        return slot;
+    std::vector<bool> used(m_arrEntries.size() + 2);
+    for (const CProgramEntry* entry : m_arrEntries) {
+        if (entry->m_nSaveSlot >= 1 && entry->m_nSaveSlot < static_cast<int>(used.size()))
+            used[entry->m_nSaveSlot] = true;
     }
-    // Out of memory: rescan the list for every candidate instead.
-    int candidate = 1;
-    for (bool found = true; found;) {
-        found = false;
-        for (const CProgramEntry* entry : m_arrEntries) {
-            if (entry->m_nSaveSlot == candidate) {
-                ++candidate;
-                found = true;
-                break;
-            }
-        }
-    }
-    return candidate;
+    int slot = 1;
+    while (used[slot])
+        ++slot;
+    return slot;
 }

@@ -1,5 +1,6 @@
-// The ordered list of entries, loaded from the entry store
-// HKLM\Software\Varnolite\Cobweld\Info\<n> and written back when modified.
+// The ordered list of entries, loaded from the store's Info\<n> keys. The
+// store follows every change as it is made, so that a launcher ended at any
+// moment starts again with the list it last showed.
 #pragma once
 #include <vector>
 #include "model/ProgramEntry.h"
@@ -14,9 +15,12 @@ enum {
 class CProgramList {
 public:
     // Loads the entries and sets the group state from the profile value
-    // "Installed" of the application object.
+    // "Installed" of the application object. An entry without a slot of its
+    // own (none, not positive, or one an earlier entry uses) gets the first
+    // free slot, with a copy of the snapshot it shared; the repair is stored.
     CProgramList();
-    // Writes the list back when it was modified, then deletes every entry.
+    // Stores the list if a change could not be stored when it was made, then
+    // deletes every entry.
     virtual ~CProgramList();
 
     CProgramList(const CProgramList&) = delete;
@@ -27,14 +31,27 @@ public:
     // removed or the list destroyed.
     CProgramEntry* GetAt(int index) const { return m_arrEntries[index]; }
 
+    // Each change is stored at once and sets the group state to
+    // GROUP_STATE_CHANGED. Add returns the list's own copy.
     CProgramEntry* Add(const CProgramEntry& source);
+    // Removes the entry from the store, then discards its snapshot.
     void RemoveAt(int index);
     void Replace(int index, const CProgramEntry& source);
     BOOL MoveUp(int index);
     BOOL MoveDown(int index);
+
+    // The smallest positive slot no entry uses.
     int FirstFreeSnapshotSlot() const;
 
-    std::vector<CProgramEntry*> m_arrEntries;
-    int m_bModified;
     int m_nGroupState;
+
+private:
+    // Writes the whole list into the store in one step; false when it could
+    // not, which leaves the list to be stored again at the next change.
+    bool Save();
+    void RepairSnapshotSlots();
+
+    std::vector<CProgramEntry*> m_arrEntries;
+    // The store does not hold the list as it is.
+    int m_bModified;
 };

@@ -7,11 +7,11 @@ const DWORD kExecuteTimeout = 10000;
 
 DWORD g_dwDdeInstance = 0;
 HCONV g_hConversation = nullptr;
-BOOL g_bLastRefused = FALSE;
+bool g_bLastRefused = false;
 // A conversation was opened in the current instance.
-BOOL g_bConnectedBefore = FALSE;
+bool g_bConnectedBefore = false;
 
-BOOL TryConnect(const char* service, const char* topic)
+bool TryConnect(const char* service, const char* topic)
 {
     HSZ hszService = ::DdeCreateStringHandleA(g_dwDdeInstance, service, CP_WINANSI);
     HSZ hszTopic = ::DdeCreateStringHandleA(g_dwDdeInstance, topic, CP_WINANSI);
@@ -22,7 +22,7 @@ BOOL TryConnect(const char* service, const char* topic)
     if (hszTopic)
         ::DdeFreeStringHandle(g_dwDdeInstance, hszTopic);
     if (g_hConversation)
-        g_bConnectedBefore = TRUE;
+        g_bConnectedBefore = true;
     return g_hConversation != nullptr;
 }
 
@@ -45,7 +45,7 @@ BOOL DdeClientConnect(const char* service, const char* topic)
     // the instance, and Wine then refuses every new conversation with the
     // same service and topic: start the instance afresh and try once more.
     if (g_bConnectedBefore) {
-        g_bConnectedBefore = FALSE;
+        g_bConnectedBefore = false;
         ::DdeUninitialize(g_dwDdeInstance);
         g_dwDdeInstance = 0;
         DdeClientInit();
@@ -56,7 +56,7 @@ BOOL DdeClientConnect(const char* service, const char* topic)
 
 BOOL DdeClientExecute(const char* command)
 {
-    g_bLastRefused = FALSE;
+    g_bLastRefused = false;
     if (!g_hConversation)
         return FALSE;
     DWORD length = static_cast<DWORD>(std::strlen(command)) + 1;
@@ -69,12 +69,12 @@ BOOL DdeClientExecute(const char* command)
     return FALSE;
 }
 
-BOOL DdeClientLastRefused()
+bool DdeClientLastRefused()
 {
     return g_bLastRefused;
 }
 
-BOOL DdeClientIsConnected()
+bool DdeClientIsConnected()
 {
     return g_hConversation != nullptr;
 }

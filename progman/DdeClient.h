@@ -23,10 +23,10 @@ BOOL DdeClientExecute(const char* command);
 
 // After a DdeClientExecute that returned FALSE: TRUE when the server
 // answered and refused the command (not a timeout, nothing unsent).
-BOOL DdeClientLastRefused();
+bool DdeClientLastRefused();
 
 // TRUE while a conversation is open.
-BOOL DdeClientIsConnected();
+bool DdeClientIsConnected();
 
 // The instance's callback: forgets the conversation when the server ends it.
 HDDEDATA CALLBACK DdeClientCallback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2,

@@ -1,46 +1,30 @@
 #include "progman/GroupShortcut.h"
-#include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
-#include <cwchar>
-#include <vector>
+#include "framework/Scoped.h"
+#include "framework/Text.h"
 
-namespace {
-
-std::wstring Widen(const std::string& text)
+CShortcutNames::CShortcutNames()
 {
-    if (text.empty())
-        return std::wstring();
-    int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring result(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], length);
-    return result;
+    m_taken.push_back(L"Cobweld");
 }
 
-// Balances a successful CoInitializeEx; a thread already in another
-// apartment can use COM all the same.
-class CComScope {
-public:
-    CComScope() : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~CComScope() { if (SUCCEEDED(m_hr)) ::CoUninitialize(); }
-    bool Usable() const { return SUCCEEDED(m_hr) || m_hr == RPC_E_CHANGED_MODE; }
-private:
-    HRESULT m_hr;
-};
+bool CShortcutNames::Taken(const std::wstring& name) const
+{
+    for (const std::wstring& taken : m_taken) {
+        if (::CompareStringOrdinal(taken.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
+            return true;
+    }
+    return false;
+}
 
-template <class T>
-class CComPtr {
-public:
-    ~CComPtr() { if (m_p) m_p->Release(); }
-    T* operator->() const { return m_p; }
-    T** operator&() { return &m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-private:
-    T* m_p = nullptr;
-};
-
+std::wstring CShortcutNames::Take(const std::string& title)
+{
+    std::wstring base = FileNameFromTitle(Widen(title)), name = base;
+    for (int number = 2; Taken(name); ++number)
+        name = base + L" (" + std::to_wstring(number) + L")";
+    m_taken.push_back(name);
+    return name + L".lnk";
 }
 
 std::wstring GroupFolderPath()
@@ -54,38 +38,23 @@ std::wstring GroupFolderPath()
     return path + L"Cobweld";
 }
 
-BOOL GroupFolderExists()
+bool GroupFolderExists()
 {
     std::wstring folder = GroupFolderPath();
-    if (folder.empty())
-        return FALSE;
-    DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    DWORD attributes = folder.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(folder.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring ShortcutFileName(const std::string& title)
-{
-    std::wstring name = Widen(title);
-    for (wchar_t& c : name) {
-        if (c < L' ' || std::wcschr(L"*/:<>?\\|\"", c))
-            c = L'_';
-    }
-    return name + L".lnk";
-}
-
-BOOL WriteGroupShortcut(const std::string& launcherPath, const CGroupItem& item)
+bool WriteGroupShortcut(const std::string& launcherPath, const CGroupItem& item, const std::wstring& fileName)
 {
     if (!GroupFolderExists())
-        return FALSE;
-    std::wstring file = GroupFolderPath() + L'\\' + ShortcutFileName(item.strTitle);
-
-    CComScope com;
-    if (!com.Usable())
-        return FALSE;
+        return false;
+    CComInit com;
     CComPtr<IShellLinkA> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                  reinterpret_cast<void**>(&link))))
-        return FALSE;
+    CComPtr<IPersistFile> persist;
+    if (!com.Usable() || FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                                   link.Out())))
+        return false;
     link->SetPath(launcherPath.c_str());
     link->SetArguments(item.strArguments.c_str());
     link->SetDescription(item.strTitle.c_str());
@@ -94,9 +63,6 @@ BOOL WriteGroupShortcut(const std::string& launcherPath, const CGroupItem& item)
     if (!item.strDirectory.empty())
         link->SetWorkingDirectory(item.strDirectory.c_str());
     link->SetShowCmd(item.bRunMinimized ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
-
-    CComPtr<IPersistFile> persist;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))))
-        return FALSE;
-    return SUCCEEDED(persist->Save(file.c_str(), TRUE));
+    return SUCCEEDED(link->QueryInterface(IID_IPersistFile, persist.Out()))
+        && SUCCEEDED(persist->Save((GroupFolderPath() + L'\\' + fileName).c_str(), TRUE));
 }

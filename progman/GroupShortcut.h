@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 // One item of the group as a shortcut: it starts the launcher with arguments.
 struct CGroupItem {
@@ -13,19 +14,29 @@ struct CGroupItem {
     std::string strIconPath;    // empty: the launcher's own icon
     int nIconIndex = 0;
     std::string strDirectory;   // empty: none
-    BOOL bRunMinimized = FALSE;
+    bool bRunMinimized = false;
+};
+
+// The file names of one publication's shortcuts. Every item gets a file of
+// its own: a title is made a file name (framework/Text.h), and one that is
+// already taken, compared without case as file names are, is numbered
+// " (2)", " (3)"... The launcher's own item, "Cobweld", is taken first.
+class CShortcutNames {
+public:
+    CShortcutNames();
+    // "<name>.lnk" for title, never given out before.
+    std::wstring Take(const std::string& title);
+
+private:
+    bool Taken(const std::wstring& name) const;
+    std::vector<std::wstring> m_taken;
 };
 
 // <Start-menu Programs>\Cobweld; empty when the Programs folder is unknown.
 std::wstring GroupFolderPath();
-BOOL GroupFolderExists();
+bool GroupFolderExists();
 
-// "<title>.lnk", with the characters a file name cannot hold (control
-// characters and * / : < > ? \ | ") replaced by '_', as the shell names the
-// items it adds.
-std::wstring ShortcutFileName(const std::string& title);
-
-// Writes the item's shortcut into the group's folder. Only where that folder
-// exists: a shell that keeps its groups elsewhere gets no stray folder.
-// TRUE when the shortcut was written.
-BOOL WriteGroupShortcut(const std::string& launcherPath, const CGroupItem& item);
+// Writes the item's shortcut as fileName into the group's folder. Only where
+// that folder exists: a shell that keeps its groups elsewhere gets no stray
+// folder. True when the shortcut was written.
+bool WriteGroupShortcut(const std::string& launcherPath, const CGroupItem& item, const std::wstring& fileName);

@@ -1,20 +1,12 @@
 #include "progman/ProgmanCommands.h"
 #include <cstring>
+#include "framework/Text.h"
 
 const char kProgmanGroupName[] = "Cobweld";
 const char kDeleteGroupCommand[] = "[DeleteGroup(\"Cobweld\",0)]";
 const char kCreateGroupCommand[] = "[CreateGroup(\"Cobweld\",0)]";
 
 namespace {
-
-// A field of an entry: a NUL-terminated text within its array.
-std::string FieldText(const char* field, size_t size)
-{
-    size_t length = 0;
-    while (length < size && field[length])
-        ++length;
-    return std::string(field, length);
-}
 
 // TRUE when the single-byte character c ends an unquoted argument or would
 // make it a quoted one.
@@ -69,9 +61,9 @@ std::string BuildLauncherItemCommand(const std::string& launcherPath)
 std::string BuildEntryItemCommand(const std::string& launcherPath, int index,
                                   const CProgramEntry& entry)
 {
-    std::string title = FieldText(entry.m_szTitle, sizeof entry.m_szTitle);
-    std::string iconPath = FieldText(entry.m_szIconPath, sizeof entry.m_szIconPath);
-    std::string directory = FieldText(entry.m_szDirectory, sizeof entry.m_szDirectory);
+    std::string title = FieldText(entry.m_szTitle);
+    std::string iconPath = FieldText(entry.m_szIconPath);
+    std::string directory = FieldText(entry.m_szDirectory);
 
     std::string command = "[AddItem(\"";
     command += QuotedArgument(launcherPath.c_str());

@@ -1,5 +1,7 @@
 #include "progman/ProgmanGroup.h"
 #include <vector>
+#include "framework/ResponsiveWait.h"
+#include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "progman/DdeClient.h"
@@ -35,22 +37,25 @@ std::string LauncherPath()
     }
 }
 
-BOOL ConnectPatiently(const char* service)
+bool ConnectPatiently(const char* service)
 {
     DWORD start = ::GetTickCount();
     for (;;) {
         if (DdeClientConnect(service, kProgmanTopic))
-            return TRUE;
+            return true;
         if (::GetTickCount() - start >= kConnectPatience)
-            return FALSE;
-        ::Sleep(kConnectRetryDelay);
+            return false;
+        // The window whose close publishes the group keeps painting and
+        // answering another launcher's probe meanwhile.
+        WaitResponsive(nullptr, kConnectRetryDelay);
     }
 }
 
-void AddItem(const std::string& command, const std::string& launcherPath, const CGroupItem& item)
+void AddItem(const std::string& command, const std::string& launcherPath, const CGroupItem& item,
+             const std::wstring& fileName)
 {
     if (!DdeClientExecute(command.c_str()) && DdeClientLastRefused())
-        WriteGroupShortcut(launcherPath, item);
+        WriteGroupShortcut(launcherPath, item, fileName);
 }
 
 CGroupItem LauncherItem()
@@ -64,10 +69,10 @@ CGroupItem EntryItem(int index, const CProgramEntry& entry)
 {
     CGroupItem item;
     item.strArguments = std::to_string(index);
-    item.strTitle = entry.m_szTitle;
-    item.strIconPath = entry.m_szIconPath;
+    item.strTitle = FieldText(entry.m_szTitle);
+    item.strIconPath = FieldText(entry.m_szIconPath);
     item.nIconIndex = entry.m_nIconIndex;
-    item.strDirectory = entry.m_szDirectory;
+    item.strDirectory = FieldText(entry.m_szDirectory);
     item.bRunMinimized = entry.m_bRunMinimized != 0;
     return item;
 }
@@ -88,16 +93,18 @@ void PublishProgmanGroupTo(CProgramList& list, const char* service)
     // ones before it.
     DdeClientExecute(kDeleteGroupCommand);
     DdeClientExecute(kCreateGroupCommand);
-    AddItem(BuildLauncherItemCommand(launcherPath), launcherPath, LauncherItem());
+    CShortcutNames names;
+    AddItem(BuildLauncherItemCommand(launcherPath), launcherPath, LauncherItem(), L"Cobweld.lnk");
     int count = list.GetCount();
     for (int i = 0; i < count; ++i) {
-        const CProgramEntry& entry = *list.GetAt(i);
-        AddItem(BuildEntryItemCommand(launcherPath, i, entry), launcherPath, EntryItem(i, entry));
+        CGroupItem item = EntryItem(i, *list.GetAt(i));
+        AddItem(BuildEntryItemCommand(launcherPath, i, *list.GetAt(i)), launcherPath, item,
+                names.Take(item.strTitle));
     }
     list.m_nGroupState = GROUP_STATE_NONE;
 }
 
-GroupStepAction DecideCloseGroupStep(int groupState, BOOL groupExists)
+GroupStepAction DecideCloseGroupStep(int groupState, bool groupExists)
 {
     if (groupState == GROUP_STATE_NONE)
         return GROUP_STEP_NOTHING;
@@ -106,21 +113,16 @@ GroupStepAction DecideCloseGroupStep(int groupState, BOOL groupExists)
     return groupExists ? GROUP_STEP_ASK_AND_PUBLISH : GROUP_STEP_NOTHING;
 }
 
-BOOL ProgmanGroupExists()
+bool ProgmanGroupExists()
 {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "UNICODE Program Groups\\Cobweld", 0, KEY_READ, &key)
-        == ERROR_SUCCESS) {
-        ::RegCloseKey(key);
-        return TRUE;
-    }
-    return GroupFolderExists();
+    CRegKey key;
+    return key.Open(HKEY_CURRENT_USER, "UNICODE Program Groups\\Cobweld") == ERROR_SUCCESS || GroupFolderExists();
 }
 
 void RunCloseGroupStep(const CWnd& mainWindow, CProgramList& list)
 {
     int state = list.m_nGroupState;
-    BOOL groupExists = FALSE;
+    bool groupExists = false;
     if (state != GROUP_STATE_NONE && state != GROUP_STATE_FIRST_RUN)
         groupExists = ProgmanGroupExists();
     switch (DecideCloseGroupStep(state, groupExists)) {

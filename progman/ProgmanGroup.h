@@ -26,9 +26,9 @@ enum GroupStepAction {
 
 // What the close flow does for a group state; groupExists matters only for a
 // changed list.
-GroupStepAction DecideCloseGroupStep(int groupState, BOOL groupExists);
+GroupStepAction DecideCloseGroupStep(int groupState, bool groupExists);
 
 // TRUE when the group exists: Program Manager's key
 // HKCU\UNICODE Program Groups\Cobweld opens, or the Start-menu Programs
 // folder holds a folder "Cobweld" (shells that keep no such key).
-BOOL ProgmanGroupExists();
+bool ProgmanGroupExists();

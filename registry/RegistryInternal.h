@@ -14,6 +14,8 @@ const DWORD REGISTRY_TRANSFER_SIZE = 0x10000;
 // The first name buffer of the copy, in characters; grown on demand.
 const DWORD REGISTRY_NAME_SIZE = 300;
 
-// Set by tests to make a capture put its copy in place the way systems
-// without RegRenameKey do.
-extern bool g_bRegistryRenameDisabled;
+// Called before each step of a key-tree replacement or undo. Tests set it to
+// stop the work after a given step, as a process that ended there would;
+// false stops it. NULL: every step runs.
+typedef bool (*StagedKeyStepHook)();
+extern StagedKeyStepHook g_pfnStagedKeyStep;

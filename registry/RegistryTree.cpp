@@ -1,5 +1,7 @@
 #include "registry/RegistryTree.h"
 #include "registry/RegistryInternal.h"
+#include "framework/Scoped.h"
+#include "framework/Text.h"
 
 // The tree routines work with the wide registry functions: names and string
 // data then reach the destination exactly as stored, also where they hold
@@ -146,21 +148,14 @@ int CopySubkeys(HKEY source, HKEY destination, CTreeBuffer& classBuffer, CTreeBu
             return 0;
         attempts = 0;
 
-        HKEY created = nullptr;
-        if (::RegCreateKeyExW(destination, name.Chars(), 0, classLength > 0 ? classBuffer.Chars() : nullptr,
-                              REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created, nullptr) != ERROR_SUCCESS)
+        CRegKey created, child;
+        if (created.Create(destination, name.Chars(), KEY_READ | KEY_WRITE,
+                           classLength > 0 ? classBuffer.Chars() : nullptr) != ERROR_SUCCESS
+            || child.Open(source, name.Chars()) != ERROR_SUCCESS)
             return 0;
-        HKEY child = nullptr;
-        if (::RegOpenKeyExW(source, name.Chars(), 0, KEY_ALL_ACCESS, &child) != ERROR_SUCCESS) {
-            ::RegCloseKey(created);
-            return 0;
-        }
         // The name and class are not needed once the subkey is open: the
         // levels below reuse the buffers, and this level enumerates afresh.
-        int copied = CopyTree(child, created, classBuffer, name);
-        ::RegCloseKey(child);
-        ::RegCloseKey(created);
-        if (!copied)
+        if (!CopyTree(child, created, classBuffer, name))
             return 0;
         ++index;
     }
@@ -193,11 +188,9 @@ void DeleteSubkeys(HKEY key)
             ++index;
             continue;
         }
-        HKEY child = nullptr;
-        if (::RegOpenKeyExW(key, name, 0, KEY_ALL_ACCESS, &child) == ERROR_SUCCESS) {
+        CRegKey child;
+        if (child.Open(key, name) == ERROR_SUCCESS)
             DeleteSubkeys(child);
-            ::RegCloseKey(child);
-        }
         ::RegDeleteKeyW(key, name);
         ::lstrcpynW(previous, name, sizeof previous / sizeof previous[0]);
         tried = true;
@@ -237,10 +230,24 @@ void DeleteRegistryTree(HKEY parent, const char* path)
     // that would empty the parent instead of removing a key below it.
     if (!NamesKeyBelow(path))
         return;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(parent, path, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    CRegKey key;
+    if (key.Open(parent, path) == ERROR_SUCCESS)
         DeleteSubkeys(key);
-        ::RegCloseKey(key);
-    }
+    key.Close();
     ::RegDeleteKeyA(parent, path);
+}
+
+bool RegistryKeyExists(HKEY parent, const char* path)
+{
+    CRegKey key;
+    return key.Open(parent, path) == ERROR_SUCCESS;
+}
+
+bool RenameRegistryKey(HKEY parent, const char* name, const char* newName)
+{
+    typedef LONG(WINAPI * RenameKeyFunction)(HKEY, LPCWSTR, LPCWSTR);
+    // Not in every import library, though every system since Vista has it.
+    static const auto renameKey = reinterpret_cast<RenameKeyFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("advapi32.dll"), "RegRenameKey")));
+    return renameKey && renameKey(parent, Widen(name).c_str(), Widen(newName).c_str()) == ERROR_SUCCESS;
 }

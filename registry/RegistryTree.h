@@ -18,3 +18,12 @@ void DeleteRegistryTree(HKEY parent, const char* path);
 // FALSE for a null path, an empty one or one made of backslashes only: the
 // registry opens such a path as the parent key itself.
 bool NamesKeyBelow(const char* path);
+
+// True when parent\path can be opened for reading.
+bool RegistryKeyExists(HKEY parent, const char* path);
+
+// Renames the subkey name of parent to newName in one step: a process that
+// ends at any moment leaves the key under one of the two names, whole.
+// False when the rename failed (newName taken, no access, or a system
+// without the call); nothing has changed then.
+bool RenameRegistryKey(HKEY parent, const char* name, const char* newName);

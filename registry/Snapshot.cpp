@@ -1,147 +1,215 @@
 #include "registry/Snapshot.h"
-#include "model/ProgramEntry.h"
+#include <sddl.h>
+#include <vector>
 #include "framework/Scoped.h"
-#include "registry/RegistryInternal.h"
+#include "framework/Text.h"
 #include "registry/RegistryTree.h"
-#include <cstdio>
-#include <cstring>
-#include <cwchar>
-
-const char SNAPSHOT_ROOT_PATH[] = "Software\\Varnolite\\Cobweld\\Save";
-
-bool g_bRegistryRenameDisabled = false;
+#include "registry/StagedKey.h"
+#include "registry/Store.h"
 
 namespace {
 
-// A capture is copied into this key beside the slot first, so that a copy
-// that fails part-way never costs the previous snapshot. Nothing reads it
-// as a snapshot; a capture of the slot removes one left by a crash.
-const char TEMPORARY_SUFFIX[] = ".new";
+// "Software\" + the name and its NUL fill at most the 200-byte path buffer
+// that the stored names were made for.
+const size_t MAX_SETTINGS_NAME = 190;
 
-bool BuildTemporaryPath(int slot, char* path, size_t size)
+const wchar_t kVendorKey[] = L"Varnolite";
+const wchar_t kProductKey[] = L"Cobweld";
+
+bool SameKeyName(const std::wstring& a, const wchar_t* b)
 {
-    int length = std::snprintf(path, size, "%s\\%d%s", SNAPSHOT_ROOT_PATH, slot, TEMPORARY_SUFFIX);
-    return length > 0 && static_cast<size_t>(length) < size;
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b, -1, TRUE) == CSTR_EQUAL;
 }
 
-typedef LONG(WINAPI* RenameKeyFunction)(HKEY key, LPCWSTR subKey, LPCWSTR newName);
-
-RenameKeyFunction FindRenameKey()
+// The levels of a key path; empty levels (doubled backslashes) name nothing.
+std::vector<std::wstring> KeyLevels(const std::string& path)
 {
-    if (g_bRegistryRenameDisabled)
-        return nullptr;
-    HMODULE advapi = ::GetModuleHandleA("advapi32.dll");
-    if (!advapi)
-        return nullptr;
-    return reinterpret_cast<RenameKeyFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(advapi, "RegRenameKey")));
+    std::vector<std::wstring> levels;
+    std::wstring wide = Widen(path);
+    for (size_t start = 0; start <= wide.size();) {
+        size_t end = wide.find(L'\\', start);
+        if (end == std::wstring::npos)
+            end = wide.size();
+        if (end > start)
+            levels.push_back(wide.substr(start, end - start));
+        start = end + 1;
+    }
+    return levels;
 }
 
-// Puts the complete copy in temporary (open, at temporaryPath) in place of
-// the snapshot at slotPath.
-int ReplaceSnapshot(CRegKey& temporary, const char* temporaryPath, int slot, const char* slotPath)
+std::string SettingsPath(const std::string& settingsName)
 {
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, slotPath);
+    return "Software\\" + settingsName;
+}
 
-    if (RenameKeyFunction renameKey = FindRenameKey()) {
-        wchar_t newName[16];
-        std::swprintf(newName, sizeof newName / sizeof newName[0], L"%d", slot);
-        if (renameKey(temporary, nullptr, newName) == ERROR_SUCCESS)
-            return 1;
+std::string SlotName(int slot)
+{
+    return std::to_string(slot);
+}
+
+// The store's Save key, created when missing.
+LONG OpenSnapshots(CRegKey& snapshots)
+{
+    CRegKey store;
+    LONG rc = store.Create(StoreRoot(), STORE_PATH);
+    return rc == ERROR_SUCCESS ? snapshots.Create(store, SNAPSHOTS_KEY) : rc;
+}
+
+// A snapshot holds a user's settings, passwords and tokens among them: in the
+// machine-wide store only its user, SYSTEM and the administrators may open
+// it, at every level.
+class CPrivateKeySecurity {
+public:
+    CPrivateKeySecurity()
+    {
+        CHandle token;
+        HANDLE opened = nullptr;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened))
+            return;
+        token.Reset(opened);
+        DWORD size = 0;
+        ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::vector<BYTE> user(size);
+        CLocalPtr<wchar_t> sid;
+        if (size == 0 || !::GetTokenInformation(token, TokenUser, user.data(), size, &size)
+            || !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid))
+            return;
+        std::wstring sddl = L"D:P(A;OICI;KA;;;" + std::wstring(sid) + L")(A;OICI;KA;;;SY)(A;OICI;KA;;;BA)";
+        if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &m_descriptor,
+                                                                   nullptr))
+            m_attributes = {sizeof m_attributes, m_descriptor, FALSE};
+    }
+    // NULL when no descriptor could be made: the key then inherits.
+    SECURITY_ATTRIBUTES* Get() { return m_attributes.lpSecurityDescriptor ? &m_attributes : nullptr; }
+    // Gives key and every key below it this access. Windows would let the
+    // subkeys inherit it; Wine gives each new key an access of its own.
+    void Apply(HKEY key)
+    {
+        if (!m_descriptor)
+            return;
+        ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, m_descriptor);
+        wchar_t name[260];
+        for (DWORD index = 0, length = 260; ::RegEnumKeyExW(key, index, name, &length, 0, 0, 0, 0) == ERROR_SUCCESS;
+             ++index, length = 260) {
+            CRegKey subkey;
+            if (subkey.Open(key, name, WRITE_DAC | KEY_ENUMERATE_SUB_KEYS) == ERROR_SUCCESS)
+                Apply(subkey);
+        }
     }
 
-    // No rename on this system, or the old snapshot could not be removed
-    // completely: copy once more, as a capture without the temporary would.
-    CRegKey snapshot;
-    if (snapshot.Create(HKEY_LOCAL_MACHINE, slotPath) != ERROR_SUCCESS)
-        return 0;
-    int copied = CopyRegistryTree(temporary, snapshot);
-    snapshot.Close();
-    temporary.Close();
-    if (copied)
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, temporaryPath);
-    return copied;
+private:
+    CLocalPtr<void> m_descriptor;
+    SECURITY_ATTRIBUTES m_attributes = {};
+};
+
+bool ReplaceSnapshot(int slot, const FillKeyTree& fill)
+{
+    CRegKey snapshots;
+    if (slot <= 0 || OpenSnapshots(snapshots) != ERROR_SUCCESS)
+        return false;
+    // The per-user store is the user's own already.
+    if (StoreRoot() != HKEY_LOCAL_MACHINE)
+        return ReplaceKeyTree(snapshots, SlotName(slot), fill, true);
+    CPrivateKeySecurity security;
+    auto fillPrivately = [&](HKEY staging) {
+        if (!fill(staging))
+            return false;
+        security.Apply(staging);
+        return true;
+    };
+    return ReplaceKeyTree(snapshots, SlotName(slot), fillPrivately, true, security.Get());
+}
+
+// Opens the slot's snapshot for reading, after putting right what an
+// interrupted replacement left.
+LONG OpenSnapshot(int slot, CRegKey& snapshot)
+{
+    CRegKey snapshots;
+    LONG rc = OpenSnapshots(snapshots);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    RecoverKeyTree(snapshots, SlotName(slot), true);
+    return snapshot.Open(snapshots, SlotName(slot).c_str());
 }
 
 } // namespace
 
-bool BuildSnapshotPath(int slot, char* path, size_t size)
-{
-    int length = std::snprintf(path, size, "%s\\%d", SNAPSHOT_ROOT_PATH, slot);
-    return length > 0 && static_cast<size_t>(length) < size;
-}
+namespace Snapshot {
 
-bool BuildSettingsPath(const char* registryName, size_t fieldSize, char* path, size_t size)
+bool IsSettingsName(const std::string& settingsName)
 {
-    static const char prefix[] = "Software\\";
-    size_t length = strnlen(registryName, fieldSize);
-    if (length == fieldSize || !NamesKeyBelow(registryName))
+    if (settingsName.size() > MAX_SETTINGS_NAME || !NamesKeyBelow(settingsName.c_str()))
         return false;
-    if (sizeof prefix - 1 + length >= size)
+    // Restoring the launcher's own key (or the vendor key above it) would
+    // remove its profile and, with a per-user store, every entry and snapshot.
+    std::vector<std::wstring> levels = KeyLevels(settingsName);
+    return !(SameKeyName(levels[0], kVendorKey) && (levels.size() == 1 || SameKeyName(levels[1], kProductKey)));
+}
+
+bool Capture(const std::string& settingsName, int slot)
+{
+    CRegKey settings;
+    if (!IsSettingsName(settingsName)
+        || settings.Open(HKEY_CURRENT_USER, SettingsPath(settingsName).c_str()) != ERROR_SUCCESS)
         return false;
-    std::memcpy(path, prefix, sizeof prefix - 1);
-    std::memcpy(path + sizeof prefix - 1, registryName, length + 1);
-    return true;
+    return ReplaceSnapshot(slot, [&](HKEY staging) { return CopyRegistryTree(settings, staging) != 0; });
 }
 
-int CProgramEntry::CaptureSnapshot()
+bool Restore(const std::string& settingsName, int slot)
 {
-    char settingsPath[REGISTRY_PATH_SIZE];
-    char slotPath[REGISTRY_PATH_SIZE];
-    char temporaryPath[REGISTRY_PATH_SIZE];
-    if (!BuildSettingsPath(m_szRegistry, sizeof m_szRegistry, settingsPath, sizeof settingsPath)
-        || !BuildSnapshotPath(m_nSaveSlot, slotPath, sizeof slotPath)
-        || !BuildTemporaryPath(m_nSaveSlot, temporaryPath, sizeof temporaryPath))
-        return 0;
-
-    CRegKey source;
-    if (source.Open(HKEY_CURRENT_USER, settingsPath) != ERROR_SUCCESS)
-        return 0;
-
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, temporaryPath);
-    CRegKey temporary;
-    if (temporary.Create(HKEY_LOCAL_MACHINE, temporaryPath) != ERROR_SUCCESS)
-        return 0;
-    int copied = CopyRegistryTree(source, temporary);
-    source.Close();
-    if (!copied) {
-        temporary.Close();
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, temporaryPath);
-        return 0;
-    }
-    return ReplaceSnapshot(temporary, temporaryPath, m_nSaveSlot, slotPath);
-}
-
-int CProgramEntry::RestoreSnapshot()
-{
-    char settingsPath[REGISTRY_PATH_SIZE];
-    char slotPath[REGISTRY_PATH_SIZE];
-    if (!BuildSettingsPath(m_szRegistry, sizeof m_szRegistry, settingsPath, sizeof settingsPath)
-        || !BuildSnapshotPath(m_nSaveSlot, slotPath, sizeof slotPath))
-        return 0;
-
-    // A missing snapshot leaves the live settings as they are.
-    CRegKey source;
-    if (source.Open(HKEY_LOCAL_MACHINE, slotPath) != ERROR_SUCCESS)
-        return 0;
-
+    CRegKey snapshot, settings;
+    if (!IsSettingsName(settingsName) || slot <= 0 || OpenSnapshot(slot, snapshot) != ERROR_SUCCESS)
+        return false;
     // Removed first, so that the copy cannot merge old and restored settings.
-    DeleteRegistryTree(HKEY_CURRENT_USER, settingsPath);
-    CRegKey destination;
-    if (destination.Create(HKEY_CURRENT_USER, settingsPath) != ERROR_SUCCESS)
-        return 0;
-    int copied = CopyRegistryTree(source, destination);
-    source.Close();
-    destination.Close();
-    return copied;
+    std::string path = SettingsPath(settingsName);
+    DeleteRegistryTree(HKEY_CURRENT_USER, path.c_str());
+    return settings.Create(HKEY_CURRENT_USER, path.c_str()) == ERROR_SUCCESS
+        && CopyRegistryTree(snapshot, settings) != 0;
 }
 
-void CProgramEntry::DiscardSnapshot()
+void Discard(int slot)
 {
-    char path[REGISTRY_PATH_SIZE];
-    if (BuildSnapshotPath(m_nSaveSlot, path, sizeof path))
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, path);
-    if (BuildTemporaryPath(m_nSaveSlot, path, sizeof path))
-        DeleteRegistryTree(HKEY_LOCAL_MACHINE, path);
-    m_nSaveSlot = 0;
+    CRegKey snapshots;
+    if (slot > 0 && OpenSnapshots(snapshots) == ERROR_SUCCESS)
+        DeleteKeyTreeAndHistory(snapshots, SlotName(slot));
 }
+
+bool Undo(int slot)
+{
+    CRegKey snapshots;
+    return slot > 0 && OpenSnapshots(snapshots) == ERROR_SUCCESS && UndoKeyTree(snapshots, SlotName(slot));
+}
+
+bool HasPrevious(int slot)
+{
+    CRegKey snapshots;
+    return slot > 0 && OpenSnapshots(snapshots) == ERROR_SUCCESS
+        && HasPreviousKeyTree(snapshots, SlotName(slot));
+}
+
+bool Copy(int fromSlot, int toSlot)
+{
+    CRegKey source;
+    if (OpenSnapshot(fromSlot, source) != ERROR_SUCCESS)
+        return false;
+    return ReplaceSnapshot(toSlot, [&](HKEY staging) { return CopyRegistryTree(source, staging) != 0; });
+}
+
+bool Export(int slot, const std::string& settingsName, const std::wstring& path)
+{
+    CRegKey snapshot;
+    return slot > 0 && OpenSnapshot(slot, snapshot) == ERROR_SUCCESS
+        && ExportRegFile(snapshot, L"HKEY_CURRENT_USER\\" + Widen(SettingsPath(settingsName)), path);
+}
+
+bool Import(int slot, const std::wstring& path, RegFileError* error)
+{
+    *error = RegFileError();
+    if (ReplaceSnapshot(slot, [&](HKEY staging) { return ImportRegFile(path, staging, error); }))
+        return true;
+    if (error->kind == RegFileError::NONE)
+        error->kind = RegFileError::WRITE_FAILED;
+    return false;
+}
+
+} // namespace Snapshot

@@ -13,6 +13,9 @@
 // System-menu commands of the main window
 #define IDM_ABOUTBOX                0x0010
 #define IDM_CREATE_GROUP            0x0020
+#define IDM_UNDO_CAPTURE            0x0030
+#define IDM_EXPORT_SETTINGS         0x0040
+#define IDM_IMPORT_SETTINGS         0x0050
 
 // The help command, shared by every dialog's Help button
 #ifndef ID_HELP
@@ -65,6 +68,19 @@
 #define IDS_ICON_FILTER             1107
 #define IDS_ICON_BROWSE_TITLE       1108
 #define IDS_HELP_TITLE              1109
+#define IDS_UNDO_CAPTURE            1110
+#define IDS_EXPORT_SETTINGS         1111
+#define IDS_IMPORT_SETTINGS         1112
+#define IDS_CONFIRM_UNDO            1113
+#define IDS_UNDO_FAILED             1114
+#define IDS_REG_FILTER              1115
+#define IDS_EXPORT_TITLE            1116
+#define IDS_IMPORT_TITLE            1117
+#define IDS_EXPORT_FAILED           1118
+#define IDS_IMPORT_FAILED           1119
+#define IDS_LINE_SUFFIX             1120
+// Why a registry file was refused: this id plus RegFileError::Kind
+#define IDS_REGFILE_ERROR_BASE      1130
 
 // The help text, a UTF-8 text resource of type HELPTEXT; the framework's
 // help window looks for it under this id

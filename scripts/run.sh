@@ -10,7 +10,9 @@ build=${COBWELD_BUILD_DIR:-$root/build}
 "$root/scripts/build.sh" "$build" >/dev/null
 
 . "$root/scripts/wine-session.sh"
-use_wine_prefix "${WINEPREFIX:-$HOME/.wine}"
+# Menus on: the Program Manager group becomes a "Cobweld" menu of the Linux
+# desktop (the launcher and one item per entry).
+use_wine_prefix "${WINEPREFIX:-$HOME/.wine}" menus
 exe="$build/bin/COBWELD.EXE"
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

@@ -1,12 +1,15 @@
 # Sourced by the other scripts: the environment Wine runs in, fresh
 # prefixes, and a private Xvfb.
 
-# Wine in the given prefix, with the Japanese code page; no Mono/Gecko
-# installer dialogs and no menu entries written into the Linux desktop.
+# Wine in the given prefix, with the Japanese code page and no Mono/Gecko
+# installer dialogs. Wine's menu builder, which turns the Start-menu shortcuts
+# into entries of the Linux application menu, stays off unless the second
+# argument is "menus": only the user's own prefix belongs in that menu.
 use_wine_prefix() {
     export WINEPREFIX="$1"
     export WINEDEBUG=${WINEDEBUG:--all}
-    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    [ "${2:-}" = menus ] || WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
     export LC_ALL=ja_JP.UTF-8
 }
 

@@ -2,7 +2,9 @@
 #include <cstring>
 #include <string>
 #include "framework/FileDialog.h"
+#include "framework/Scoped.h"
 #include "framework/Text.h"
+#include "registry/Snapshot.h"
 #include "resources/resource.h"
 #include "ui/IconDlg.h"
 
@@ -11,10 +13,6 @@ const char kProgramPattern[] = "*.exe";
 // No read-only check box, the current directory restored afterwards, only
 // an existing file accepted.
 const DWORD kBrowseFlags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST;
-
-// The launcher's own key under HKCU\Software (its profile) is no settings
-// key of a program. Compared with case, as the name is enumerated.
-const char kOwnKeyName[] = "Varnolite\\Cobweld";
 
 // Key names are at most 255 characters, so this holds any of them in the
 // ANSI code page.
@@ -77,10 +75,10 @@ BOOL CEntryDlg::OnInitDialog()
         MessageBox(LoadStr(IDS_ENUM_FAILED).c_str(), nullptr, MB_OK);
 
     if (!m_bNewEntry) {
-        m_editTitle.SetWindowText(m_entry.m_szTitle);
-        m_editCommandLine.SetWindowText(m_entry.m_szCommandLine);
-        m_editDirectory.SetWindowText(m_entry.m_szDirectory);
-        SelectRegistryName(m_entry.m_szRegistry);
+        m_editTitle.SetWindowText(FieldText(m_entry.m_szTitle));
+        m_editCommandLine.SetWindowText(FieldText(m_entry.m_szCommandLine));
+        m_editDirectory.SetWindowText(FieldText(m_entry.m_szDirectory));
+        SelectRegistryName(FieldText(m_entry.m_szRegistry).c_str());
         m_btnRunMinimized.SetCheck(m_entry.m_bRunMinimized ? BST_CHECKED : BST_UNCHECKED);
     }
 
@@ -92,10 +90,9 @@ BOOL CEntryDlg::OnInitDialog()
 
 BOOL CEntryDlg::FillRegistryNameCombo()
 {
-    HKEY software;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ENUMERATE_SUB_KEYS, &software) != ERROR_SUCCESS)
+    CRegKey software;
+    if (software.Open(HKEY_CURRENT_USER, "Software", KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS)
         return FALSE;
-
     char vendor[kKeyNameSize];
     char product[kKeyNameSize];
     for (DWORD i = 0;; ++i) {
@@ -104,8 +101,8 @@ BOOL CEntryDlg::FillRegistryNameCombo()
             continue; // cannot happen with this buffer; never end the walk for it
         if (rc != ERROR_SUCCESS)
             break;
-        HKEY vendorKey;
-        if (::RegOpenKeyExA(software, vendor, 0, KEY_ENUMERATE_SUB_KEYS, &vendorKey) != ERROR_SUCCESS)
+        CRegKey vendorKey;
+        if (vendorKey.Open(software, vendor, KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS)
             continue;
         for (DWORD j = 0;; ++j) {
             rc = EnumSubkeyName(vendorKey, j, product, sizeof product);
@@ -113,17 +110,13 @@ BOOL CEntryDlg::FillRegistryNameCombo()
                 continue;
             if (rc != ERROR_SUCCESS)
                 break;
+            // Only names a snapshot can be taken of: not the launcher's own
+            // key, in any letter case, nor one too long for the path.
             std::string name = std::string(vendor) + "\\" + product;
-            // A name longer than the field would be stored cut, naming
-            // another key: such a pair is not offered.
-            if (name.size() >= sizeof m_entry.m_szRegistry)
-                continue;
-            if (std::strcmp(name.c_str(), kOwnKeyName) != 0)
+            if (Snapshot::IsSettingsName(name))
                 m_comboRegistry.AddString(name.c_str());
         }
-        ::RegCloseKey(vendorKey);
     }
-    ::RegCloseKey(software);
     return TRUE;
 }
 
@@ -145,7 +138,7 @@ void CEntryDlg::OnOK()
         m_editTitle.SetFocus();
         return;
     }
-    CopyField(m_entry.m_szTitle, sizeof m_entry.m_szTitle, m_editTitle.GetWindowText().c_str());
+    CopyField(m_entry.m_szTitle, m_editTitle.GetWindowText());
 
     if (m_editCommandLine.GetWindowTextLength() == 0) {
         ::MessageBeep(MB_ICONHAND);
@@ -158,21 +151,17 @@ void CEntryDlg::OnOK()
         return;
     }
 
-    CopyField(m_entry.m_szCommandLine, sizeof m_entry.m_szCommandLine,
-              m_editCommandLine.GetWindowText().c_str());
-    CopyField(m_entry.m_szDirectory, sizeof m_entry.m_szDirectory,
-              m_editDirectory.GetWindowText().c_str());
-    CopyField(m_entry.m_szRegistry, sizeof m_entry.m_szRegistry,
-              m_comboRegistry.GetWindowText().c_str());
+    CopyField(m_entry.m_szCommandLine, m_editCommandLine.GetWindowText());
+    CopyField(m_entry.m_szDirectory, m_editDirectory.GetWindowText());
+    CopyField(m_entry.m_szRegistry, m_comboRegistry.GetWindowText());
     m_entry.m_bRunMinimized = m_btnRunMinimized.GetCheck() == BST_CHECKED ? 1 : 0;
 
     // Without a chosen icon, the icon comes from the program itself: the
     // command line up to its first blank. A blank (0x20) is never the trail
     // byte of a double-byte character, so a plain byte search is safe.
     if (m_entry.m_szIconPath[0] == '\0') {
-        CopyField(m_entry.m_szIconPath, sizeof m_entry.m_szIconPath, m_entry.m_szCommandLine);
-        if (char* blank = std::strchr(m_entry.m_szIconPath, ' '))
-            *blank = '\0';
+        std::string program = FieldText(m_entry.m_szCommandLine);
+        CopyField(m_entry.m_szIconPath, program.substr(0, program.find(' ')));
     }
 
     m_entry.m_bRetrieveAgain = m_btnRetrieveAgain.GetCheck() == BST_CHECKED ? 1 : 0;

@@ -29,7 +29,7 @@ BOOL CIconDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
-    m_editFileName.SetWindowText(m_pEntry->m_szIconPath);
+    m_editFileName.SetWindowText(FieldText(m_pEntry->m_szIconPath));
 
     // One row of cells plus the horizontal scroll bar and the border.
     RECT rect;
@@ -53,7 +53,7 @@ void CIconDlg::OnOK()
             m_listIcons.SetFocus();
         return;
     }
-    CopyField(m_pEntry->m_szIconPath, sizeof m_pEntry->m_szIconPath, file.c_str());
+    CopyField(m_pEntry->m_szIconPath, file);
     m_pEntry->m_nIconIndex = selection;
     CDialog::OnOK();
 }

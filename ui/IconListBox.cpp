@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 #include <shellapi.h>
+#include "framework/Text.h"
 #include "framework/WinApp.h"
 
 namespace {
@@ -31,7 +32,8 @@ BOOL CIconListBox::FillIconList(const CProgramEntry* entry, const std::string* n
 {
     ReleaseIcons();
 
-    const char* file = newPath ? newPath->c_str() : entry->m_szIconPath;
+    std::string own = FieldText(entry->m_szIconPath);
+    const char* file = newPath ? newPath->c_str() : own.c_str();
     HINSTANCE instance = AfxGetInstanceHandle();
     int added = 0;
     for (UINT index = 0;; ++index) {
@@ -50,7 +52,7 @@ BOOL CIconListBox::FillIconList(const CProgramEntry* entry, const std::string* n
     // counts as another file and starts at its first icon. (Equality under
     // the double-byte aware comparison is plain byte equality.)
     int selection = 0;
-    if (!newPath || std::strcmp(newPath->c_str(), entry->m_szIconPath) == 0)
+    if (!newPath || *newPath == own)
         selection = entry->m_nIconIndex;
     SetCurSel(selection);
 

@@ -1,18 +1,42 @@
 #include "ui/LauncherDlg.h"
-#include <cstdlib>
+#include <cctype>
+#include <climits>
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "progman/ProgmanGroup.h"
 #include "resources/resource.h"
 #include "ui/AboutDlg.h"
 
+namespace {
+
+// The entry index a group item starts the launcher with: blanks, a sign and
+// decimal digits, read as far as they go; text without digits reads 0. False
+// for a number that does not fit an int: it names no row.
+bool ParseStartIndex(const char* text, int* index)
+{
+    const char* p = text;
+    while (std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    long long value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            return false;
+    }
+    value = negative ? -value : value;
+    if (value > INT_MAX)
+        return false;
+    *index = static_cast<int>(value);
+    return true;
+}
+
+} // namespace
+
 CLauncherDlg::CLauncherDlg(CWnd* parent)
-    : CDialog(IDD_MAIN, parent),
-      m_pProgramList(nullptr),
-      m_pWaitThread(nullptr),
-      m_pLaunchedEntry(nullptr),
-      m_hProcess(nullptr),
-      m_hIcon(nullptr)
+    : CDialog(IDD_MAIN, parent), m_pProgramList(nullptr), m_hIcon(nullptr)
 {
     m_hIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_pProgramList = new CProgramList;
@@ -20,7 +44,6 @@ CLauncherDlg::CLauncherDlg(CWnd* parent)
 
 CLauncherDlg::~CLauncherDlg()
 {
-    // Deleting the list writes it back when it was changed.
     delete m_pProgramList;
 }
 
@@ -42,6 +65,10 @@ BOOL CLauncherDlg::OnInitDialog()
         ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
         ::AppendMenuA(systemMenu, MF_STRING, IDM_CREATE_GROUP, LoadStr(IDS_CREATE_GROUP).c_str());
         ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuA(systemMenu, MF_STRING, IDM_UNDO_CAPTURE, LoadStr(IDS_UNDO_CAPTURE).c_str());
+        ::AppendMenuA(systemMenu, MF_STRING, IDM_EXPORT_SETTINGS, LoadStr(IDS_EXPORT_SETTINGS).c_str());
+        ::AppendMenuA(systemMenu, MF_STRING, IDM_IMPORT_SETTINGS, LoadStr(IDS_IMPORT_SETTINGS).c_str());
+        ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
         ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, LoadStr(IDS_ABOUTBOX).c_str());
         // The window has a fixed size.
         ::DeleteMenu(systemMenu, SC_MAXIMIZE, MF_BYCOMMAND);
@@ -59,15 +86,14 @@ BOOL CLauncherDlg::OnInitDialog()
         EnableEntryButtons(FALSE);
     }
 
-    // Started from a Program Manager item: launch that entry at once, with
-    // the window minimized. The posted command arrives in the modal loop.
+    // Started from a group item: launch that entry at once, with the window
+    // minimized. The posted command arrives in the modal loop.
     const char* commandLine = AfxGetApp()->m_lpCmdLine;
-    if (commandLine && *commandLine) {
-        int index = std::atoi(commandLine);
-        if (m_listPrograms.SetCurSel(index) != LB_ERR) {
-            ShowWindow(SW_SHOWMINNOACTIVE);
-            PostMessage(WM_COMMAND, IDOK, 0);
-        }
+    int index = 0;
+    if (commandLine && *commandLine && ParseStartIndex(commandLine, &index)
+        && m_listPrograms.SetCurSel(index) != LB_ERR) {
+        ShowWindow(SW_SHOWMINNOACTIVE);
+        PostMessage(WM_COMMAND, IDOK, 0);
     }
     return TRUE;
 }
@@ -101,6 +127,15 @@ BOOL CLauncherDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     case WM_SYSCOMMAND:
         result = 0;
         return OnSysCommand(static_cast<UINT>(wParam), lParam);
+    case WM_INITMENUPOPUP:
+        if (HIWORD(lParam))
+            UpdateSettingsMenu();
+        return FALSE;
+    case WM_ENDSESSION:
+        if (wParam)
+            OnEndSession();
+        result = 0;
+        return TRUE;
     case WM_DESTROY:
         OnDestroy();
         return FALSE;
@@ -131,19 +166,27 @@ BOOL CLauncherDlg::OnCommand(WORD id, WORD code, HWND control)
             OnDblclkProgramList();
         return TRUE;
     }
-    if (code == BN_CLICKED) {
-        switch (id) {
-        case IDC_NEW: OnNewEntry(); return TRUE;
-        case IDC_PROPERTIES: OnEntryProperties(); return TRUE;
-        case IDC_DELETE: OnDeleteEntry(); return TRUE;
-        case IDC_UP: OnMoveUp(); return TRUE;
-        case IDC_DOWN: OnMoveDown(); return TRUE;
-        case IDC_EXIT: OnExit(); return TRUE;
-        case IDC_REACQUIRE: OnReacquire(); return TRUE;
-        }
+    if (code != BN_CLICKED)
+        return CDialog::OnCommand(id, code, control);
+    void (CLauncherDlg::*handler)() = nullptr;
+    switch (id) {
+    case IDC_EXIT: OnExit(); return TRUE;
+    case IDC_NEW: handler = &CLauncherDlg::OnNewEntry; break;
+    case IDC_PROPERTIES: handler = &CLauncherDlg::OnEntryProperties; break;
+    case IDC_DELETE: handler = &CLauncherDlg::OnDeleteEntry; break;
+    case IDC_UP: handler = &CLauncherDlg::OnMoveUp; break;
+    case IDC_DOWN: handler = &CLauncherDlg::OnMoveDown; break;
+    case IDC_REACQUIRE: handler = &CLauncherDlg::OnReacquire; break;
+    default:
+        // IDOK (the launch), IDCANCEL (ignored) and the help command.
+        return CDialog::OnCommand(id, code, control);
     }
-    // IDOK (the launch), IDCANCEL (ignored) and the help command.
-    return CDialog::OnCommand(id, code, control);
+    // While a launch runs the list stays as it is, however the command
+    // arrives (a button's mnemonic reaches the minimized window too): a new
+    // entry could take the slot that the waited-for capture goes to.
+    if (!m_launch.IsRunning())
+        (this->*handler)();
+    return TRUE;
 }
 
 BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
@@ -157,18 +200,20 @@ BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
     case IDM_CREATE_GROUP:
         PublishProgmanGroup(*m_pProgramList);
         return TRUE;
+    case IDM_UNDO_CAPTURE:
+        OnUndoCapture();
+        return TRUE;
+    case IDM_EXPORT_SETTINGS:
+        OnExportSettings();
+        return TRUE;
+    case IDM_IMPORT_SETTINGS:
+        OnImportSettings();
+        return TRUE;
     case SC_CLOSE:
         // The one close flow: the window's close button, Alt+F4, the Exit
         // button and the end of a launch all come here.
-        if (m_pWaitThread) {
-            int answer = MessageBox(LoadStr(IDS_CONFIRM_ABANDON_WAIT).c_str(), "Cobweld",
-                                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
-            if (answer == IDNO)
-                return TRUE;
-            // The wait may have ended while the question was open.
-            if (m_pWaitThread)
-                AbandonWait();
-        }
+        if (!EndWaitForClose())
+            return TRUE;
         RunCloseGroupStep(*this, *m_pProgramList);
         CDialog::OnCancel();
         return TRUE;
@@ -179,6 +224,17 @@ BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
 void CLauncherDlg::OnExit()
 {
     OnSysCommand(SC_CLOSE, 0);
+}
+
+void CLauncherDlg::OnEndSession()
+{
+    // The session ends without asking anybody: a capture under way is
+    // completed, a program still running is no longer waited for. The list
+    // is stored already; the group is left for the next close.
+    if (m_launch.IsWaiting() && m_launch.ProgramRunning())
+        m_launch.End();
+    EndWaitForClose();
+    CDialog::OnCancel();
 }
 
 void CLauncherDlg::OnDestroy()
@@ -220,62 +276,4 @@ LRESULT CLauncherDlg::OnInstanceProbe(WPARAM wParam, LPARAM lParam)
 void CLauncherDlg::OnDblclkProgramList()
 {
     OnOK();
-}
-
-void CLauncherDlg::OnDeleteEntry()
-{
-    int sel = GetSelectedEntry();
-    if (sel < 0)
-        return;
-    CProgramEntry* entry = m_pProgramList->GetAt(sel);
-    std::string question = std::string(entry->m_szTitle) + LoadStr(IDS_CONFIRM_DELETE);
-    if (MessageBox(question.c_str(), "Cobweld", MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
-        return;
-    // The row goes first: it points at the entry that RemoveAt deletes.
-    m_listPrograms.DeleteString(sel);
-    m_pProgramList->RemoveAt(sel);
-    int left = m_listPrograms.GetCount();
-    if (left == 0) {
-        EnableEntryButtons(FALSE);
-    } else {
-        m_listPrograms.SetCurSel(left - 1);
-    }
-    // Also when the list is empty: the Delete button that had the focus is
-    // now disabled, and the keyboard must stay usable.
-    m_listPrograms.SetFocus();
-}
-
-void CLauncherDlg::OnMoveUp()
-{
-    int sel = GetSelectedEntry();
-    if (sel < 0)
-        return;
-    if (!m_pProgramList->MoveUp(sel))
-        return;
-    FillProgramList();
-    m_listPrograms.SetCurSel(sel - 1);
-}
-
-void CLauncherDlg::OnMoveDown()
-{
-    int sel = GetSelectedEntry();
-    if (sel < 0)
-        return;
-    if (!m_pProgramList->MoveDown(sel))
-        return;
-    FillProgramList();
-    m_listPrograms.SetCurSel(sel + 1);
-}
-
-void CLauncherDlg::OnReacquire()
-{
-    int sel = GetSelectedEntry();
-    if (sel < 0)
-        return;
-    CProgramEntry* entry = m_pProgramList->GetAt(sel);
-    std::string question = std::string(entry->m_szRegistry) + LoadStr(IDS_CONFIRM_REACQUIRE);
-    if (MessageBox(question.c_str(), "Cobweld", MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
-    if (!entry->CaptureSnapshot())
-        MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
 }

@@ -1,8 +1,8 @@
-// Times the launcher's start-up and close work on a store of 1,000 entries:
-// loading the list (CProgramList constructor), writing it back (destructor of
-// a modified list) and FirstFreeSnapshotSlot, each beside a plain reference
-// written here (raw registry reads and writes, the rescan-per-candidate slot
-// search).
+// Times the launcher's work on a store of 1,000 entries: loading the list
+// (CProgramList constructor), storing a change (a move, which stores the
+// whole list in one step) and FirstFreeSnapshotSlot, each beside a plain
+// reference written here (raw registry reads and writes, the
+// rescan-per-candidate slot search).
 //
 // Usage: bench_startup [results-file] [--quick]
 #include <windows.h>
@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -122,11 +123,11 @@ void RawSave(const std::vector<RawEntry>& entries)
 
 // The slot search as first described: rescan from the first entry for every
 // candidate that is taken.
-int NaiveFirstFreeSlot(const std::vector<CProgramEntry*>& entries)
+int NaiveFirstFreeSlot(const CProgramList& list)
 {
     int candidate = 1;
-    for (size_t i = 0; i < entries.size();) {
-        if (entries[i]->m_nSaveSlot == candidate) {
+    for (int i = 0; i < list.GetCount();) {
+        if (list.GetAt(i)->m_nSaveSlot == candidate) {
             ++candidate;
             i = 0;
         } else {
@@ -187,22 +188,24 @@ int main(int argc, char** argv)
                         return n == kEntries ? std::string() : "loaded " + std::to_string(n);
                     },
                     [] { return std::string(); }});
-    jobs.push_back({"write back 1,000 entries", "~CProgramList, m_bModified = 1", reps, 1,
+    // Two moves that cancel out: the store ends as it began.
+    jobs.push_back({"store a change, 1,000 entries", "MoveDown (stores the list)", reps, 2,
                     [&] {
                         pending = new CProgramList;
-                        pending->m_bModified = 1;
+                        return std::string();
+                    },
+                    [&] {
+                        pending->MoveDown(0);
+                        pending->MoveUp(1);
                         return std::string();
                     },
                     [&] {
                         delete pending;
                         pending = nullptr;
-                        return std::string();
-                    },
-                    [&] {
                         return Digest(HKEY_LOCAL_MACHINE, kStorePath) == stored ? std::string()
                                                                                : std::string("store changed");
                     }});
-    jobs.push_back({"write back 1,000 entries", "raw writes (reference)", reps, 1,
+    jobs.push_back({"store a change, 1,000 entries", "raw writes (reference)", reps, 1,
                     [&] {
                         RawLoad(raw);
                         return std::string();
@@ -216,48 +219,50 @@ int main(int argc, char** argv)
                                                                                : std::string("store changed");
                     }});
 
-    // FirstFreeSnapshotSlot on one loaded list whose slots are laid out three ways.
-    CProgramList list;
+    // FirstFreeSnapshotSlot on lists whose stored slots are laid out three ways.
     const int inner = quick ? 3 : 20;
-    struct Layout {
-        const char* name;
-        std::function<void()> apply;
+    std::vector<int> shuffled;
+    for (int slot = 1; slot <= kEntries + 1; ++slot)
+        if (slot != 777)
+            shuffled.push_back(slot);
+    std::mt19937 rng(12345);
+    std::shuffle(shuffled.begin(), shuffled.end(), rng);
+    const struct { const char* name; std::function<int(int)> slot; } layouts[] = {
+        {"slots 1..1000 in order", [](int i) { return i + 1; }},
+        {"slots 1000..1 reversed", [](int i) { return kEntries - i; }},
+        {"slots shuffled, 777 free", [&](int i) { return shuffled[i]; }},
     };
-    std::vector<Layout> layouts = {
-        {"slots 1..1000 in order", [&] { for (int i = 0; i < kEntries; ++i) list.m_arrEntries[i]->m_nSaveSlot = i + 1; }},
-        {"slots 1000..1 reversed", [&] { for (int i = 0; i < kEntries; ++i) list.m_arrEntries[i]->m_nSaveSlot = kEntries - i; }},
-        {"slots shuffled, 777 free", [&] {
-             std::vector<int> slots;
-             for (int s = 1; s <= kEntries + 1; ++s)
-                 if (s != 777)
-                     slots.push_back(s);
-             std::mt19937 rng(12345);
-             std::shuffle(slots.begin(), slots.end(), rng);
-             for (int i = 0; i < kEntries; ++i)
-                 list.m_arrEntries[i]->m_nSaveSlot = slots[i];
-         }},
-    };
+    std::vector<std::unique_ptr<CProgramList>> lists;
     volatile int sink = 0;
-    for (const Layout& layout : layouts) {
+    for (const auto& layout : layouts) {
+        for (int i = 0; i < kEntries; ++i) {
+            HKEY key;
+            if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, EntryPath(i).c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                SetDword(key, "iSave", static_cast<DWORD>(layout.slot(i)));
+                ::RegCloseKey(key);
+            }
+        }
+        lists.push_back(std::make_unique<CProgramList>());
+        const CProgramList& list = *lists.back();
         std::string group = std::string("FirstFreeSnapshotSlot, ") + layout.name;
-        auto check = [&list, layout]() -> std::string {
-            layout.apply();
-            int a = list.FirstFreeSnapshotSlot(), b = NaiveFirstFreeSlot(list.m_arrEntries);
+        auto check = [&list]() -> std::string {
+            int a = list.FirstFreeSnapshotSlot(), b = NaiveFirstFreeSlot(list);
             return a == b ? std::string() : "answers differ: " + std::to_string(a) + " and " + std::to_string(b);
         };
-        jobs.push_back({group, "FirstFreeSnapshotSlot", reps, inner, check, [&, inner] {
+        jobs.push_back({group, "FirstFreeSnapshotSlot", reps, inner, check, [&list, &sink, inner] {
                             for (int k = 0; k < inner; ++k)
                                 sink = sink + list.FirstFreeSnapshotSlot();
                             return std::string();
                         },
                         [] { return std::string(); }});
-        jobs.push_back({group, "rescan per candidate (reference)", reps, inner, check, [&, inner] {
+        jobs.push_back({group, "rescan per candidate (reference)", reps, inner, check, [&list, &sink, inner] {
                             for (int k = 0; k < inner; ++k)
-                                sink = sink + NaiveFirstFreeSlot(list.m_arrEntries);
+                                sink = sink + NaiveFirstFreeSlot(list);
                             return std::string();
                         },
                         [] { return std::string(); }});
     }
+    WriteStore(kEntries);
 
     std::vector<Series> series(jobs.size());
     for (size_t i = 0; i < jobs.size(); ++i) {
@@ -303,7 +308,7 @@ int main(int argc, char** argv)
     out.Line("Start-up and close work on a store of 1,000 entries (times in ms; \"x20\": per call, 20 calls per repetition)");
     out.Line("");
     PrintTable(out, rows);
-    list.m_bModified = 0;
+    lists.clear();
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kStorePath);
     return 0;
 }

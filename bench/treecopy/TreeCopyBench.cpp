@@ -420,13 +420,6 @@ std::vector<Method> MethodsFor(const Place& from, const Place& to, const char* o
     // Over an existing copy, as in real use: the old tree has to go first.
     m.push_back({std::string(oursName) + " over old", false, true, old,
                  [ours] { return ours() ? std::string() : std::string("returned 0"); }});
-    if (std::string(oursName) == "CaptureSnapshot")
-        m.push_back({"CaptureSnapshot over old, no rename", false, true, old, [ours] {
-                         g_bRegistryRenameDisabled = true;
-                         int ok = ours();
-                         g_bRegistryRenameDisabled = false;
-                         return ok ? std::string() : std::string("returned 0");
-                     }});
     m.push_back({"DeleteRegistryTree+CopyRegistryTree over old", false, true, old, [from, to] {
                      DeleteRegistryTree(to.root, to.path.c_str());
                      return CopyBetween(from, to, [](HKEY s, HKEY d) -> LONG { return CopyRegistryTree(s, d) ? 0 : 1; },

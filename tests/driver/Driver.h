@@ -1,11 +1,8 @@
-// End-to-end test driver: runs the real COBWELD.EXE inside Wine and looks at
-// it from the outside, the way a user (or the shell) would.
-// - Every wait polls every 25 ms until its timeout (ms); a function that
-//   waits returns NULL/false when it gave up.
-// - Texts are CP932 byte strings, as the launcher's windows hold them;
-//   compare them with FromUtf8(u8"...") from framework/Text.h.
-// - Input is posted, not sent, unless said otherwise: a handler that opens a
-//   message box does not return until the box is answered.
+// The tests' driver: the registry as the tests set it up and read it back,
+// and the real COBWELD.EXE run inside Wine and looked at from outside, the
+// way a user (or the shell) would. Every wait polls until its timeout (ms)
+// and reports whether what it waited for happened. Texts are CP932 byte
+// strings; compare them with FromUtf8(u8"...").
 #pragma once
 #include <windows.h>
 #include <functional>
@@ -14,78 +11,67 @@
 
 namespace driver {
 
-const DWORD kDefaultTimeout = 5000;
+const DWORD kTimeout = 10000;
 
-// Polls cond until it holds or timeoutMs has passed; true when it held.
-bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = kDefaultTimeout);
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = kTimeout);
 
-// ---------------------------------------------------------------- paths
-
-// The folder of the running test program, where COBWELD.EXE and the tools
-// are built, with a trailing backslash.
+// The folder of the test program, where COBWELD.EXE and the tools are
+// built, with a trailing backslash.
 std::string BinDir();
 inline std::string LauncherPath() { return BinDir() + "COBWELD.EXE"; }
-inline std::string ToolPath(const char* exeName) { return BinDir() + exeName; } // e.g. "foreign_window.exe"
 
 // ---------------------------------------------------------------- registry
 
-extern const char* const kStoreRoot;   // HKLM: entries (Info\<n>) and snapshots (Save\<slot>)
-extern const char* const kProfileRoot; // HKCU: the launcher's profile
+extern const char* const kStoreRoot; // the store's path below HKLM (or HKCU)
 
-// One stored entry: the nine values of HKLM\Software\Varnolite\Cobweld\Info\<n>.
+// A canonical text of a key tree, read with the wide functions: each key with
+// its class, each value with its type and bytes (a hash for long data), in
+// name order. "<missing>" when the key does not open. Without classes for
+// what cannot carry them (registry files).
+std::string Dump(HKEY root, const std::string& path, bool classes = true);
+// A REG_SZ value's text; "<missing>" when there is none.
+std::string GetString(HKEY root, const std::string& path, const char* name);
+bool SetValue(HKEY root, const std::string& path, const wchar_t* name, DWORD type, const void* data, DWORD size);
+bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value);
+bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value);
+bool KeyExists(HKEY root, const std::string& path);
+void DeleteTree(HKEY root, const std::string& path);
+
+// Gives every key of the tree root\path the access that sddl describes.
+void SetTreeDacl(HKEY root, const std::string& path, const char* sddl);
+
+// A key opened with full access, created when missing, that closes itself.
+struct Key {
+    Key(HKEY parent, const std::wstring& path, const wchar_t* keyClass = nullptr);
+    ~Key() { ::RegCloseKey(h); }
+    operator HKEY() const { return h; }
+    HKEY h = nullptr;
+};
+// Fills key with what a settings key may hold: every value type, names and
+// data outside code page 932, quotes and backslashes, a 1 MB value, a
+// 300-character name, an empty value, the default value, and subkeys three
+// levels deep, with and without a class.
+void FillRichTree(HKEY key, bool classes = true);
+
+// One stored entry: the nine values of the store's Info\<n>.
 struct StoreEntry {
     std::string title, commandLine, directory, iconPath, registry;
-    DWORD runMinimized = 0; // "Icon"
-    DWORD saveSlot = 0;     // "iSave"
-    DWORD iconIndex = 0;
-    DWORD retrieveAgain = 0;
+    DWORD runMinimized = 0, saveSlot = 0, iconIndex = 0, retrieveAgain = 0;
 };
-bool operator==(const StoreEntry& a, const StoreEntry& b);
-
-// Writes all nine values as the launcher stores them, creating the key.
-bool WriteStoreEntry(int index, const StoreEntry& entry);
-// False when the key or any value is missing or has the wrong type.
-bool ReadStoreEntry(int index, StoreEntry* entry);
-// The entries the launcher would load: Info\0, Info\1, ... up to the first gap.
-int CountStoreEntries();
-// Below HKLM.
-inline std::string StoreEntryPath(int index) { return std::string(kStoreRoot) + "\\Info\\" + std::to_string(index); }
+void WriteStoreEntry(int index, const StoreEntry& entry, HKEY root = HKEY_LOCAL_MACHINE);
+inline std::string EntryPath(int index) { return std::string(kStoreRoot) + "\\Info\\" + std::to_string(index); }
 inline std::string SnapshotPath(int slot) { return std::string(kStoreRoot) + "\\Save\\" + std::to_string(slot); }
-
-// Values of the profile's section "Cobweld" ("Current", "Installed").
-bool ReadProfileInt(const char* name, DWORD* value);
-bool WriteProfileInt(const char* name, DWORD value);
-
-// Plain key and value helpers; paths are relative to root. Setting a value
-// creates its key.
-bool KeyExists(HKEY root, const std::string& path);
-bool CreateKey(HKEY root, const std::string& path, const char* keyClass = nullptr);
-bool DeleteTree(HKEY root, const std::string& path);
-bool SetValue(HKEY root, const std::string& path, const char* name, DWORD type, const void* data, DWORD size);
-inline bool SetStringValue(HKEY root, const std::string& path, const char* name, const std::string& value)
-{
-    return SetValue(root, path, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
-}
-inline bool SetDwordValue(HKEY root, const std::string& path, const char* name, DWORD value)
-{
-    return SetValue(root, path, name, REG_DWORD, &value, sizeof value);
-}
-// Removes both the store (with every snapshot) and the profile.
-inline void WipeLauncherState()
-{
-    DeleteTree(HKEY_LOCAL_MACHINE, kStoreRoot);
-    DeleteTree(HKEY_CURRENT_USER, kProfileRoot);
-}
-
-// A canonical text of a key tree (classes, values with type and data bytes,
-// subkeys, sorted by name): equal dumps, equal data. "<missing>" when the key
-// does not open.
-std::string DumpTree(HKEY root, const std::string& path);
+// The titles of the entries the launcher would load, up to the first gap.
+std::vector<std::string> StoredTitles(HKEY root = HKEY_LOCAL_MACHINE);
+// The profile's section "Cobweld": "Current", "Installed"; -1 when missing.
+int GetProfileInt(const char* name);
+void SetProfileInt(const char* name, DWORD value);
+// Removes the store (both roots, a read-only one too) and the profile.
+void WipeLauncherState();
 
 // ---------------------------------------------------------------- processes
 
-// A program of this build, ended by the destructor if still running, so that
-// no process outlives its test.
+// A program of this build, ended by the destructor if still running.
 class Process {
 public:
     Process() = default;
@@ -93,17 +79,15 @@ public:
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    // Starts exePath with the arguments after its quoted path.
     bool Start(const std::string& exePath, const std::string& arguments = "");
     bool StartLauncher(const std::string& arguments = "") { return Start(LauncherPath(), arguments); }
     bool Running() const { return m_info.hProcess && ::WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT; }
-    // True when the process ended within the timeout; its exit code then.
-    bool WaitExit(DWORD timeoutMs = kDefaultTimeout, DWORD* exitCode = nullptr);
+    bool WaitExit(DWORD timeoutMs = kTimeout);
     void Kill();
     DWORD Id() const { return m_info.dwProcessId; }
-    HANDLE Handle() const { return m_info.hProcess; }
-    // The main window (see FindMainWindow), once its thread answers messages.
-    HWND WaitMainWindow(DWORD timeoutMs = kDefaultTimeout) const;
+    DWORD MainThreadId() const { return m_info.dwThreadId; }
+    // The launcher's main window once its thread answers messages.
+    HWND WaitMainWindow(DWORD timeoutMs = kTimeout) const;
 
 private:
     PROCESS_INFORMATION m_info = {};
@@ -111,92 +95,40 @@ private:
 
 // ---------------------------------------------------------------- windows
 
-std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly = true);
-// The launcher's main window: a visible top-level dialog of the process whose
-// title begins with "Cobweld" and that holds the program list.
-HWND FindMainWindow(DWORD processId);
-// A visible top-level dialog of the process with exactly this caption.
-HWND WaitDialog(DWORD processId, const std::string& caption, DWORD timeoutMs = kDefaultTimeout);
 std::string WindowText(HWND window);
-std::string ClassName(HWND window);
-
-// Message boxes: the process's top-level dialogs made by MessageBox.
+// A control's text, asked of the control itself.
+std::string ItemText(HWND dialog, int id);
+// A visible top-level dialog of the process: the main window (its title
+// begins with "Cobweld" and it holds the program list), one with exactly
+// this caption, a message box.
+HWND FindMainWindow(DWORD processId);
+HWND WaitDialog(DWORD processId, const std::string& caption, DWORD timeoutMs = kTimeout);
 HWND FindMessageBox(DWORD processId);
-HWND WaitMessageBox(DWORD processId, DWORD timeoutMs = kDefaultTimeout);
+HWND WaitMessageBox(DWORD processId, DWORD timeoutMs = kTimeout);
+// "<caption>|<text>|<button ids>", the default button marked with '*'.
+std::string DescribeMessageBox(HWND box);
+// Clicks a box's button and waits until the box is gone.
+bool Answer(HWND box, int buttonId);
 // True when no message box of the process shows up within ms.
-inline bool NoMessageBoxWithin(DWORD processId, DWORD ms)
-{
-    return !WaitUntil([&] { return FindMessageBox(processId) != nullptr; }, ms);
-}
+bool NoMessageBoxWithin(DWORD processId, DWORD ms);
 
-struct MessageBoxContent {
-    std::string caption;
-    std::string text;
-    std::vector<int> buttons; // IDOK, IDCANCEL, IDYES, IDNO ... in window order
-    int defaultButton = 0;    // 0 if none
-    // MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONASTERISK, 0
-    // for none, -1 when the picture was not recognised.
-    int icon = -1;
-};
-MessageBoxContent ReadMessageBox(HWND box);
-
-// ---------------------------------------------------------------- input
-
-// A button click (WM_COMMAND/BN_CLICKED), posted: for buttons that open a
-// modal window.
-inline void ClickButton(HWND dialog, int id)
-{
-    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
-}
-// The same click, sent: returns once the handler has run; false when it did
-// not return in time. For handlers that open no modal window.
-inline bool PressButton(HWND dialog, int id, DWORD timeoutMs = kDefaultTimeout)
-{
-    DWORD_PTR result = 0;
-    return ::SendMessageTimeoutA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                                 reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)), SMTO_NORMAL, timeoutMs, &result);
-}
-// Clicks a message box's button and waits until the box is gone.
-inline bool AnswerMessageBox(HWND box, int buttonId, DWORD timeoutMs = kDefaultTimeout)
-{
-    ClickButton(box, buttonId);
-    return WaitUntil([&] { return !::IsWindow(box); }, timeoutMs);
-}
+// Input. Click posts a button click (for handlers that open a modal window);
+// Press sends it and returns once the handler has run.
+void Click(HWND dialog, int id);
+bool Press(HWND dialog, int id);
 inline void PostSysCommand(HWND window, UINT command) { ::PostMessageA(window, WM_SYSCOMMAND, command, 0); }
-// LB_SETCURSEL, then LBN_SELCHANGE posted to the owner, as a click would.
+// LB_SETCURSEL, then the LBN_SELCHANGE a click would send.
 void SelectRow(HWND dialog, int listId, int row);
-// WM_KEYDOWN + WM_KEYUP posted to the focused control of the window's thread
-// (to the window itself when nothing has the focus).
-void PressKey(HWND window, UINT vk);
-
-// ---------------------------------------------------------------- state
-
-inline LRESULT ListItemData(HWND dialog, int listId, int row)
-{
-    return ::SendDlgItemMessageA(dialog, listId, LB_GETITEMDATA, static_cast<WPARAM>(row), 0);
-}
-inline int ListCount(HWND dialog, int listId)
-{
-    return static_cast<int>(::SendDlgItemMessageA(dialog, listId, LB_GETCOUNT, 0, 0));
-}
-inline int ListSelection(HWND dialog, int listId) // LB_ERR (-1) for none
-{
-    return static_cast<int>(::SendDlgItemMessageA(dialog, listId, LB_GETCURSEL, 0, 0));
-}
-inline bool IsControlEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
-inline bool IsMinimized(HWND window) { return ::IsIconic(window) != FALSE; }
+// Waits until the window's thread has handled what was sent before.
+bool Sync(HWND window);
 // The window that has the focus in the thread that owns window.
 HWND FocusOf(HWND window);
-// Waits until the window's thread has handled everything sent before (not
-// what was posted: a sent message overtakes posted ones).
-inline bool Sync(HWND window, DWORD timeoutMs = kDefaultTimeout)
-{
-    DWORD_PTR result = 0;
-    return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
-}
+inline int ListCount(HWND dialog, int listId) { return (int)::SendDlgItemMessageA(dialog, listId, LB_GETCOUNT, 0, 0); }
+inline int ListSelection(HWND dialog, int listId) { return (int)::SendDlgItemMessageA(dialog, listId, LB_GETCURSEL, 0, 0); }
+inline bool IsEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
 
-// The window's system menu in order; id (UINT)-1 for separators and submenus.
-struct MenuItem { UINT id; std::string text; bool separator; };
-std::vector<MenuItem> SystemMenuItems(HWND window);
+// A file dialog of the process with this caption: types path into its file
+// name field and presses its default button.
+bool ChooseFile(DWORD processId, const std::string& caption, const std::string& path);
 
 } // namespace driver

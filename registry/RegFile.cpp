@@ -1,0 +1,522 @@
+#include "registry/RegFile.h"
+#include "framework/Scoped.h"
+#include "framework/Text.h"
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+// Both directions use the wide registry functions, so names and data outside
+// the ANSI code page survive. Text passes through the code page only where the
+// REGEDIT4 format itself keeps it there.
+
+namespace {
+
+const wchar_t HEADER_5[] = L"Windows Registry Editor Version 5.00";
+const wchar_t HEADER_4[] = L"REGEDIT4";
+const wchar_t HEX_DIGITS[] = L"0123456789abcdef";
+
+// ---- Writing ----
+
+// Lowercase hexadecimal, at least minDigits long.
+std::wstring Hex(DWORD value, size_t minDigits)
+{
+    std::wstring text;
+    do {
+        text.insert(text.begin(), HEX_DIGITS[value & 15]);
+        value >>= 4;
+    } while (value || text.size() < minDigits);
+    return text;
+}
+
+// A name or text in quotes, escaped as regedit escapes it. Line breaks can
+// only come from a value name here: string data with them is written as hex.
+std::wstring Quoted(const std::wstring& text)
+{
+    std::wstring out = L"\"";
+    for (wchar_t c : text) {
+        if (c == L'\r' || c == L'\n')
+            out += c == L'\r' ? L"\\r" : L"\\n";
+        else
+            out += (c == L'\\' || c == L'"' ? L"\\" : L"") + std::wstring(1, c);
+    }
+    return out + L'"';
+}
+
+// REG_SZ data that the "text" form gives back unchanged: whole UTF-16 units,
+// one terminating NUL and no other, and no control characters (a reader that
+// trims blanks or splits lines would change them).
+bool PlainString(const BYTE* data, DWORD size, std::wstring& text)
+{
+    if (size < sizeof(wchar_t) || size % sizeof(wchar_t))
+        return false;
+    text.assign(size / sizeof(wchar_t), L'\0');
+    std::memcpy(&text[0], data, size);
+    if (text.back() != L'\0')
+        return false;
+    text.pop_back();
+    return std::none_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); });
+}
+
+// One value with its line end. Hex lists wrap as regedit wraps them: the
+// column counts the name and the type tag, then three for each "xx,", and the
+// line breaks after the comma that reaches column 77.
+void AppendValue(std::wstring& out, const std::wstring& name, DWORD type, const BYTE* data, DWORD size)
+{
+    std::wstring line = name.empty() ? L"@=" : Quoted(name) + L"=", text;
+    if (type == REG_SZ && PlainString(data, size, text)) {
+        out += line + Quoted(text) + L"\r\n";
+        return;
+    }
+    if (type == REG_DWORD && size == sizeof(DWORD)) {
+        DWORD value;
+        std::memcpy(&value, data, sizeof value);
+        out += line + L"dword:" + Hex(value, 8) + L"\r\n";
+        return;
+    }
+    line += type == REG_BINARY ? std::wstring(L"hex:") : L"hex(" + Hex(type, 1) + L"):";
+    size_t column = line.size();
+    out += line;
+    for (DWORD i = 0; i < size; ++i) {
+        out += HEX_DIGITS[data[i] >> 4];
+        out += HEX_DIGITS[data[i] & 15];
+        if (i + 1 == size)
+            break;
+        out += L',';
+        column += 3;
+        if (column >= 77) {
+            out += L"\\\r\n  ";
+            column = 2;
+        }
+    }
+    out += L"\r\n";
+}
+
+// Enumeration buffers that serve every key of one export. Value names have
+// at most 16,383 characters; a key whose entries keep outgrowing the buffers
+// (it is changing under us) ends the export.
+struct CExportBuffers {
+    std::vector<wchar_t> name = std::vector<wchar_t>(512);
+    std::vector<BYTE> data = std::vector<BYTE>(0x10000);
+    int attempts = 0;
+
+    // After ERROR_MORE_DATA: the needed size came back when the data did not
+    // fit; else the name did not.
+    bool Grow(DWORD needed)
+    {
+        if (++attempts > 8)
+            return false;
+        if (needed > data.size())
+            data.resize(needed);
+        else if (name.size() < 0x10000)
+            name.resize(name.size() * 2);
+        else
+            return false;
+        return true;
+    }
+};
+
+// The key, its values, then its subkeys depth-first.
+bool ExportKey(HKEY key, const std::wstring& name, std::wstring& out, CExportBuffers& buffers)
+{
+    // The format has no way to write a line break in a key name.
+    if (name.find_first_of(L"\r\n") != std::wstring::npos)
+        return false;
+    out += L"[" + name + L"]\r\n";
+    for (DWORD index = 0;;) {
+        DWORD nameLength = DWORD(buffers.name.size()), type = REG_NONE, size = DWORD(buffers.data.size());
+        LONG rc = ::RegEnumValueW(key, index, buffers.name.data(), &nameLength, nullptr, &type, buffers.data.data(),
+                                  &size);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        if (rc == ERROR_MORE_DATA && buffers.Grow(size))
+            continue;
+        if (rc != ERROR_SUCCESS)
+            return false;
+        AppendValue(out, std::wstring(buffers.name.data(), nameLength), type, buffers.data.data(), size);
+        ++index;
+        buffers.attempts = 0;
+    }
+    out += L"\r\n";
+    for (DWORD index = 0;;) {
+        DWORD nameLength = static_cast<DWORD>(buffers.name.size());
+        LONG rc = ::RegEnumKeyExW(key, index, buffers.name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            return true;
+        if (rc == ERROR_MORE_DATA && buffers.Grow(0))
+            continue;
+        if (rc != ERROR_SUCCESS)
+            return false;
+        // The levels below reuse the name buffer.
+        std::wstring subkey(buffers.name.data(), nameLength);
+        CRegKey child;
+        if (child.Open(key, subkey.c_str()) != ERROR_SUCCESS || !ExportKey(child, name + L"\\" + subkey, out, buffers))
+            return false;
+        ++index;
+        buffers.attempts = 0;
+    }
+}
+
+// Removes a file that was not finished, unless told it was.
+struct CUnfinishedFile {
+    std::wstring name;
+    ~CUnfinishedFile()
+    {
+        if (!name.empty())
+            ::DeleteFileW(name.c_str());
+    }
+};
+
+// ---- Reading ----
+
+void SkipBlanks(const std::wstring& s, size_t& i)
+{
+    while (i < s.size() && (s[i] == L' ' || s[i] == L'\t'))
+        ++i;
+}
+
+// Nothing but blanks, perhaps followed by a comment, from i on.
+bool RestIsEmpty(const std::wstring& s, size_t i)
+{
+    SkipBlanks(s, i);
+    return i == s.size() || s[i] == L';';
+}
+
+bool StartsWith(const std::wstring& s, size_t i, const wchar_t* prefix)
+{
+    return i <= s.size() && s.compare(i, std::wcslen(prefix), prefix) == 0;
+}
+
+// One to maxDigits hex digits from i on, and no more digits after them.
+bool HexNumber(const std::wstring& s, size_t& i, size_t maxDigits, DWORD& value)
+{
+    size_t start = i;
+    value = 0;
+    for (; i < s.size(); ++i) {
+        wchar_t c = s[i], lower = c | 0x20; // only 'A'-'F' and 'a'-'f' give 'a'-'f'
+        if (c >= L'0' && c <= L'9')
+            value = value << 4 | static_cast<DWORD>(c - L'0');
+        else if (lower >= L'a' && lower <= L'f')
+            value = value << 4 | static_cast<DWORD>(lower - L'a' + 10);
+        else
+            break;
+    }
+    return i > start && i - start <= maxDigits;
+}
+
+// The text of a quoted string whose opening quote is just before i; i ends
+// after the closing quote. False without the closing quote or for an escape
+// that regedit never writes.
+bool Unquote(const std::wstring& s, size_t& i, std::wstring& text)
+{
+    text.clear();
+    while (i < s.size()) {
+        wchar_t c = s[i++];
+        if (c == L'"')
+            return true;
+        if (c == L'\\') {
+            c = i < s.size() ? s[i++] : L'\0';
+            if (c == L'n' || c == L'r')
+                c = c == L'n' ? L'\n' : L'\r';
+            else if (c != L'\\' && c != L'"')
+                return false;
+        }
+        text += c;
+    }
+    return false;
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b)
+{
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// name with a short root spelled out, so that HKCU\x and HKEY_CURRENT_USER\x match.
+std::wstring LongRootName(const std::wstring& name)
+{
+    static const wchar_t* const roots[][2] = {
+        {L"HKCU", L"HKEY_CURRENT_USER"}, {L"HKLM", L"HKEY_LOCAL_MACHINE"}, {L"HKCR", L"HKEY_CLASSES_ROOT"},
+        {L"HKU", L"HKEY_USERS"}, {L"HKCC", L"HKEY_CURRENT_CONFIG"}};
+    size_t end = std::min(name.find(L'\\'), name.size());
+    for (const auto& root : roots)
+        if (SameName(name.substr(0, end), root[0]))
+            return root[1] + name.substr(end);
+    return name;
+}
+
+// Takes the file line by line, the header first, and writes what it reads.
+class CImporter {
+public:
+    typedef RegFileError E;
+    CImporter(HKEY destination, RegFileError& error) : m_destination(destination), m_error(error) {}
+
+    bool IsRegedit4() const { return m_regedit4; }
+    bool Fail(E::Kind kind, int line)
+    {
+        m_error.kind = kind;
+        m_error.line = line;
+        return false;
+    }
+    bool Header(const std::wstring& s)
+    {
+        size_t first = s.find_first_not_of(L" \t");
+        std::wstring text = first == std::wstring::npos ? L"" : s.substr(first, s.find_last_not_of(L" \t") + 1 - first);
+        m_regedit4 = text == HEADER_4;
+        m_headerRead = m_regedit4 || text == HEADER_5;
+        return m_headerRead || Fail(E::NOT_A_REG_FILE, 0);
+    }
+    bool Finish()
+    {
+        if (!m_headerRead)
+            return Fail(E::NOT_A_REG_FILE, 0);
+        return !m_inHex || SetHexValue();
+    }
+
+    bool Line(const std::wstring& s, int number)
+    {
+        m_line = number;
+        if (s.find(L'\0') != std::wstring::npos)
+            return Fail(E::MALFORMED, m_line);
+        size_t i = 0;
+        SkipBlanks(s, i);
+        bool empty = i == s.size() || s[i] == L';';
+        if (m_inHex)
+            return empty || HexLine(s, i);
+        if (empty)
+            return true;
+        if (s[i] == L'[')
+            return KeyLine(s, i + 1);
+        if (s[i] == L'@' || s[i] == L'"')
+            return ValueLine(s, i);
+        return Fail(E::MALFORMED, m_line);
+    }
+
+private:
+    bool KeyLine(const std::wstring& s, size_t i)
+    {
+        if (i < s.size() && s[i] == L'-')
+            return Fail(E::DELETION, m_line);
+        // A key name may itself hold ']': the last one closes it.
+        size_t end = s.find_last_not_of(L" \t"); // not npos: s[i - 1] is '['
+        if (s[end] != L']' || end <= i)
+            return Fail(E::MALFORMED, m_line);
+        std::wstring name = LongRootName(s.substr(i, end - i));
+        m_subkey.Close();
+        m_key = nullptr;
+        if (m_root.empty())
+            m_root = name;
+        if (SameName(name, m_root)) {
+            m_key = m_destination;
+            return true;
+        }
+        size_t n = m_root.size();
+        if (name.size() <= n || name[n] != L'\\' || !SameName(name.substr(0, n), m_root))
+            return Fail(E::OUTSIDE_ROOT, m_line);
+        std::wstring below = name.substr(n + 1);
+        // An empty level (as in "a\\b", "\a" or "a\") names no key.
+        if ((L"\\" + below + L"\\").find(L"\\\\") != std::wstring::npos)
+            return Fail(E::MALFORMED, m_line);
+        if (m_subkey.Create(m_destination, below.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
+            return Fail(E::WRITE_FAILED, m_line);
+        m_key = m_subkey;
+        return true;
+    }
+
+    bool ValueLine(const std::wstring& s, size_t i)
+    {
+        std::wstring name, text;
+        if (!m_key || (s[i++] == L'"' && !Unquote(s, i, name)))
+            return Fail(E::MALFORMED, m_line);
+        SkipBlanks(s, i);
+        if (i == s.size() || s[i] != L'=')
+            return Fail(E::MALFORMED, m_line);
+        SkipBlanks(s, ++i);
+        if (i < s.size() && s[i] == L'-')
+            return Fail(E::DELETION, m_line);
+        if (i < s.size() && s[i] == L'"') {
+            if (!Unquote(s, ++i, text) || !RestIsEmpty(s, i))
+                return Fail(E::MALFORMED, m_line);
+            return Set(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), m_line);
+        }
+        DWORD number = 0;
+        if (StartsWith(s, i, L"dword:")) {
+            SkipBlanks(s, i += 6);
+            if (!HexNumber(s, i, 8, number) || !RestIsEmpty(s, i))
+                return Fail(E::MALFORMED, m_line);
+            return Set(name, REG_DWORD, &number, sizeof number, m_line);
+        }
+        if (StartsWith(s, i, L"hex:"))
+            m_type = REG_BINARY, i += 4;
+        else if (StartsWith(s, i, L"hex(") && HexNumber(s, i += 4, 8, number) && StartsWith(s, i, L"):"))
+            m_type = number, i += 2;
+        else
+            return Fail(E::MALFORMED, m_line);
+        m_name = name;
+        m_data.clear();
+        m_valueLine = m_line;
+        m_inHex = true;
+        return HexLine(s, i);
+    }
+
+    // A line's part of a hex list: bytes of one or two digits separated by
+    // commas, perhaps a comma after the last, and a backslash when the list
+    // goes on in the next line.
+    bool HexLine(const std::wstring& s, size_t i)
+    {
+        for (DWORD byte = 0;;) {
+            SkipBlanks(s, i);
+            if (i == s.size() || s[i] == L';')
+                return SetHexValue();
+            if (s[i] == L'\\')
+                return RestIsEmpty(s, i + 1) || Fail(E::MALFORMED, m_line);
+            if (!HexNumber(s, i, 2, byte))
+                return Fail(E::MALFORMED, m_line);
+            m_data.push_back(static_cast<BYTE>(byte));
+            SkipBlanks(s, i);
+            if (i < s.size() && s[i] == L',')
+                ++i;
+            else if (i < s.size() && s[i] != L';')
+                return Fail(E::MALFORMED, m_line);
+        }
+    }
+
+    bool SetHexValue()
+    {
+        m_inHex = false;
+        if (m_regedit4 && !m_data.empty() && (m_type == REG_SZ || m_type == REG_EXPAND_SZ || m_type == REG_MULTI_SZ)) {
+            // REGEDIT4 keeps these in the ANSI code page. Like regedit, add
+            // the terminator when it is missing.
+            if (m_data.back() != 0)
+                m_data.push_back(0);
+            std::wstring wide = Widen(std::string(m_data.begin(), m_data.end()));
+            const BYTE* bytes = reinterpret_cast<const BYTE*>(wide.data());
+            m_data.assign(bytes, bytes + wide.size() * sizeof(wchar_t));
+        }
+        return Set(m_name, m_type, m_data.data(), static_cast<DWORD>(m_data.size()), m_valueLine);
+    }
+
+    bool Set(const std::wstring& name, DWORD type, const void* data, DWORD size, int line)
+    {
+        return ::RegSetValueExW(m_key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS ||
+               Fail(E::WRITE_FAILED, line);
+    }
+
+    HKEY m_destination;
+    RegFileError& m_error;
+    bool m_headerRead = false, m_regedit4 = false;
+    int m_line = 0;
+    std::wstring m_root;  // empty until the first key
+    HKEY m_key = nullptr; // the destination or m_subkey
+    CRegKey m_subkey;
+    // A hex list, which may go on over several lines.
+    bool m_inHex = false;
+    std::wstring m_name;
+    DWORD m_type = REG_NONE;
+    std::vector<BYTE> m_data;
+    int m_valueLine = 0;
+};
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes)
+{
+    CHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file.IsValid() || !::GetFileSizeEx(file, &size) || size.QuadPart > 0x40000000)
+        return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return bytes.empty() ||
+           (::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size());
+}
+
+bool DecodeUtf8(const std::string& raw, std::wstring& text)
+{
+    int size = static_cast<int>(raw.size());
+    int length = size ? ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, raw.data(), size, nullptr, 0) : 0;
+    text.assign(static_cast<size_t>(std::max(length, 0)), L'\0');
+    return length > 0 ? ::MultiByteToWideChar(CP_UTF8, 0, raw.data(), size, &text[0], length) == length : !size;
+}
+
+// Calls each(start, length, number) for every line of text[0, size): a line
+// ends with CR LF, LF or CR, the last perhaps with nothing. Stops at the
+// first false.
+template <class Char, class Each>
+bool ForEachLine(const Char* text, size_t size, Each each)
+{
+    int number = 0;
+    for (size_t start = 0; start < size;) {
+        size_t end = start;
+        while (end < size && text[end] != Char('\r') && text[end] != Char('\n'))
+            ++end;
+        if (!each(text + start, end - start, ++number))
+            return false;
+        start = end + (end + 1 < size && text[end] == Char('\r') && text[end + 1] == Char('\n') ? 2 : 1);
+    }
+    return true;
+}
+
+} // namespace
+
+bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path)
+{
+    // The whole tree is read before the disk is touched.
+    std::wstring text = L"\uFEFF" + std::wstring(HEADER_5) + L"\r\n\r\n";
+    CExportBuffers buffers;
+    if (!ExportKey(source, rootName, text, buffers))
+        return false;
+    // A name of this process's own: two programs exporting to one path at
+    // once do not write into one file.
+    const std::wstring temporary = path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+    CHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+    if (!file.IsValid())
+        return false;
+    CUnfinishedFile unfinished{temporary};
+    DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t)), written = 0;
+    if (!::WriteFile(file, text.data(), bytes, &written, nullptr) || written != bytes || !::FlushFileBuffers(file))
+        return false;
+    file.Reset();
+    if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return false;
+    unfinished.name.clear();
+    return true;
+}
+
+bool ImportRegFile(const std::wstring& path, HKEY destination, RegFileError* error)
+{
+    RegFileError unreported;
+    RegFileError& result = error ? *error : unreported;
+    result = RegFileError();
+    std::string bytes;
+    CImporter importer(destination, result);
+    if (!ReadWholeFile(path, bytes))
+        return importer.Fail(RegFileError::UNREADABLE, 0);
+    auto take = [&importer](const std::wstring& line, int number) {
+        return number == 1 ? importer.Header(line) : importer.Line(line, number);
+    };
+    bool read;
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0) {
+        if (bytes.size() % sizeof(wchar_t))
+            return importer.Fail(RegFileError::MALFORMED, 0);
+        std::wstring text(bytes.size() / sizeof(wchar_t) - 1, L'\0');
+        std::memcpy(&text[0], bytes.data() + sizeof(wchar_t), text.size() * sizeof(wchar_t));
+        read = ForEachLine(text.data(), text.size(), [&take](const wchar_t* line, size_t length, int number) {
+            return take(std::wstring(line, length), number);
+        });
+    } else {
+        // The header is plain ASCII. After it, REGEDIT4 text is in the ANSI
+        // code page, and 5.00 text (or any text after a UTF-8 BOM) in UTF-8.
+        const bool utf8Bom = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+        const size_t skip = utf8Bom ? 3 : 0;
+        read = ForEachLine(bytes.data() + skip, bytes.size() - skip, [&](const char* line, size_t length, int number) {
+            std::string raw(line, length);
+            std::wstring text;
+            if (number == 1 || (importer.IsRegedit4() && !utf8Bom))
+                text = Widen(raw);
+            else if (!DecodeUtf8(raw, text))
+                return importer.Fail(RegFileError::MALFORMED, number);
+            return take(text, number);
+        });
+    }
+    return read && importer.Finish();
+}

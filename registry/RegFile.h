@@ -1,0 +1,32 @@
+// Registry files in the format regedit and reg.exe read and write.
+#pragma once
+#include <windows.h>
+#include <string>
+
+// Writes every value and subkey of source, at every depth, to the file path as
+// a "Windows Registry Editor Version 5.00" file (UTF-16LE with a byte-order mark,
+// CRLF line ends), its keys named rootName (for example
+// L"HKEY_CURRENT_USER\\Software\\Vendor\\App") and rootName\<subkey path>.
+// The file is written beside path under another name and moved into place only
+// when complete, so a failure never leaves a cut file. False when the tree could
+// not be read or the file not written.
+bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path);
+
+struct RegFileError {
+    enum Kind { NONE, UNREADABLE, NOT_A_REG_FILE, MALFORMED, OUTSIDE_ROOT, DELETION, WRITE_FAILED };
+    Kind kind = NONE;
+    int line = 0; // 1-based line where the fault is; 0 for the file as a whole
+};
+
+// Reads a registry file: "Windows Registry Editor Version 5.00" (UTF-16LE with a
+// byte-order mark, as regedit and reg export write it; UTF-8 with or without BOM
+// may be accepted too) or "REGEDIT4" (in the system's ANSI code page). Its first key
+// is the root, and every other key must lie below it (compared without case, as the
+// registry compares names). The root's values and subkeys are written into
+// destination, an open empty key: the root key's name itself is not used. Refused,
+// with the line number: a malformed line (unterminated string, bad hex, unknown
+// value form, a value before the first key...), a key outside the root, and any
+// deletion line ([-key] or "name"=-). An empty file or one without the header is
+// NOT_A_REG_FILE. On failure destination may hold part of the file; the caller
+// discards it.
+bool ImportRegFile(const std::wstring& path, HKEY destination, RegFileError* error);

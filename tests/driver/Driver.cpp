@@ -1,0 +1,396 @@
+#include "tests/driver/Driver.h"
+#include <sddl.h>
+#include <map>
+#include "framework/Text.h"
+
+namespace driver {
+
+const char* const kStoreRoot = "Software\\Varnolite\\Cobweld";
+
+namespace {
+
+const char kProfileSection[] = "Software\\Varnolite\\COBWELD\\Cobweld";
+// A message box's icon static (stc1 of dlgs.h); no dialog of the launcher has one.
+const int kMessageBoxIconId = 0x0440;
+
+std::string Utf8(const std::wstring& text)
+{
+    std::string out(text.size() * 3 + 1, '\0');
+    out.resize(::WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), &out[0], (int)out.size(), 0, 0));
+    return out;
+}
+
+struct NoCase {
+    bool operator()(const std::wstring& a, const std::wstring& b) const { return ::lstrcmpiW(a.c_str(), b.c_str()) < 0; }
+};
+
+void DumpKey(HKEY key, const std::string& relative, bool classes, std::string& out)
+{
+    std::vector<wchar_t> keyClass(65536), name(70000), sub(300);
+    std::vector<BYTE> data(4 << 20);
+    DWORD size = 65536, nameSize, type;
+    ::RegQueryInfoKeyW(key, keyClass.data(), &size, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    out += "[" + relative + "] " + (classes ? Utf8(keyClass.data()) : "") + "\n";
+    std::map<std::wstring, std::string, NoCase> values;
+    for (DWORD i = 0; nameSize = 70000, size = 4 << 20,
+                      !::RegEnumValueW(key, i, name.data(), &nameSize, 0, &type, data.data(), &size); ++i) {
+        unsigned long long hash = 1469598103934665603ull;
+        std::string bytes;
+        for (DWORD b = 0; b < size; ++b) {
+            hash = (hash ^ data[b]) * 1099511628211ull;
+            bytes += size > 64 ? "" : std::string(1, "0123456789abcdef"[data[b] >> 4]) + "0123456789abcdef"[data[b] & 15];
+        }
+        values[std::wstring(name.data(), nameSize)] = " type=" + std::to_string(type) + " size=" + std::to_string(size) +
+                                                      " " + (size > 64 ? std::to_string(hash) : bytes);
+    }
+    for (const auto& value : values)
+        out += "  \"" + Utf8(value.first) + "\"" + value.second + "\n";
+    std::map<std::wstring, int, NoCase> subkeys;
+    for (DWORD i = 0; nameSize = 300, !::RegEnumKeyExW(key, i, sub.data(), &nameSize, 0, 0, 0, 0); ++i)
+        subkeys[sub.data()] = 0;
+    for (const auto& subkey : subkeys) {
+        HKEY child;
+        std::string path = relative + "\\" + Utf8(subkey.first);
+        if (::RegOpenKeyExW(key, subkey.first.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) {
+            out += "[" + path + "] <unreadable>\n";
+            continue;
+        }
+        DumpKey(child, path, classes, out);
+        ::RegCloseKey(child);
+    }
+}
+
+HWND FindTopLevel(DWORD processId, const std::function<bool(HWND)>& match)
+{
+    struct State { DWORD processId; const std::function<bool(HWND)>* match; HWND found; } state = {processId, &match, 0};
+    ::EnumWindows([](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<State*>(param);
+        DWORD owner = 0;
+        char cls[16] = "";
+        ::GetWindowThreadProcessId(window, &owner);
+        ::GetClassNameA(window, cls, sizeof cls);
+        if (owner == s->processId && ::IsWindowVisible(window) && !lstrcmpA(cls, "#32770") && (*s->match)(window))
+            s->found = window;
+        return s->found == nullptr;
+    }, reinterpret_cast<LPARAM>(&state));
+    return state.found;
+}
+
+HWND WaitFor(const std::function<HWND()>& find, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = find()) != nullptr; }, timeoutMs);
+    return found && Sync(found) ? found : nullptr;
+}
+
+} // namespace
+
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs)
+{
+    for (DWORD start = ::GetTickCount(); !cond(); ::Sleep(25)) {
+        if (::GetTickCount() - start >= timeoutMs)
+            return cond();
+    }
+    return true;
+}
+
+std::string BinDir()
+{
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, sizeof path);
+    const char* cut = path;
+    for (const char* p = path; *p; p = ::CharNextA(p))
+        cut = *p == '\\' ? p + 1 : cut;
+    return std::string(static_cast<const char*>(path), cut);
+}
+
+std::string Dump(HKEY root, const std::string& path, bool classes)
+{
+    HKEY key;
+    std::string out;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "<missing>";
+    DumpKey(key, ".", classes, out);
+    ::RegCloseKey(key);
+    return out;
+}
+
+std::string GetString(HKEY root, const std::string& path, const char* name)
+{
+    char data[4096];
+    DWORD size = sizeof data;
+    return ::RegGetValueA(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) ? "<missing>" : data;
+}
+
+bool SetValue(HKEY root, const std::string& path, const wchar_t* name, DWORD type, const void* data, DWORD size)
+{
+    Key key(root, Widen(path));
+    return key && !::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
+bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value)
+{
+    std::wstring text = Widen(value);
+    return SetValue(root, path, Widen(name).c_str(), REG_SZ, text.c_str(), DWORD(text.size() + 1) * 2);
+}
+
+bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value)
+{
+    return SetValue(root, path, Widen(name).c_str(), REG_DWORD, &value, sizeof value);
+}
+
+bool KeyExists(HKEY root, const std::string& path)
+{
+    HKEY key;
+    return !::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) && !::RegCloseKey(key);
+}
+
+void DeleteTree(HKEY root, const std::string& path)
+{
+    ::RegDeleteTreeA(root, path.c_str());
+    ::RegDeleteKeyA(root, path.c_str());
+}
+
+void SetTreeDacl(HKEY root, const std::string& path, const char* sddl)
+{
+    auto apply = [&] {
+        HKEY key;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (::RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+            return;
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr);
+        ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+        ::LocalFree(descriptor);
+        ::RegCloseKey(key);
+    };
+    // A locked key is opened up before its subkeys, a key is locked after them.
+    HKEY key;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) != ERROR_SUCCESS) {
+        apply();
+        if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) != ERROR_SUCCESS)
+            return;
+    }
+    char name[256];
+    for (DWORD i = 0, size = sizeof name; !::RegEnumKeyExA(key, i, name, &size, 0, 0, 0, 0); ++i, size = sizeof name)
+        SetTreeDacl(root, path + "\\" + name, sddl);
+    ::RegCloseKey(key);
+    apply();
+}
+
+Key::Key(HKEY parent, const std::wstring& path, const wchar_t* keyClass)
+{
+    ::RegCreateKeyExW(parent, path.c_str(), 0, const_cast<wchar_t*>(keyClass), 0, KEY_ALL_ACCESS, 0, &h, 0);
+}
+
+void FillRichTree(HKEY key, bool classes)
+{
+    std::vector<BYTE> megabyte(1 << 20);
+    for (size_t i = 0; i < megabyte.size(); ++i)
+        megabyte[i] = static_cast<BYTE>(i * 7 + (i >> 12));
+    const BYTE bytes[] = {0, 1, 0x5C, 0x22, 0xFF, 0x0D, 0x0A, 0x80};
+    const wchar_t text[] = L"caf\u00e9 \u0394\u263a \"q\" C:\\dir\\";
+    const std::wstring longName(300, L'n');
+    const struct { const wchar_t* name; DWORD type; const void* data; DWORD size; } values[] = {
+        {L"none", REG_NONE, bytes, 8}, {L"sz", REG_SZ, text, sizeof text}, {L"expand", REG_EXPAND_SZ, L"%TEMP%\\x", 18},
+        {L"binary", REG_BINARY, bytes, 8}, {L"dword", REG_DWORD, "\xEF\xBE\xAD\xDE", 4},
+        {L"bigEndian", REG_DWORD_BIG_ENDIAN, "\xDE\xAD\xBE\xEF", 4}, {L"link", REG_LINK, L"\\Registry\\A", 22},
+        {L"multi", REG_MULTI_SZ, L"one\0tw\u00e9\0", 18}, {L"resources", REG_RESOURCE_LIST, bytes, 8},
+        {L"full", REG_FULL_RESOURCE_DESCRIPTOR, bytes, 5}, {L"requirements", REG_RESOURCE_REQUIREMENTS_LIST, bytes, 3},
+        {L"qword", REG_QWORD, "\xEF\xCD\xAB\x89gE#\1", 8}, {L"empty", REG_BINARY, nullptr, 0},
+        {nullptr, REG_SZ, L"default", 16}, {L"\u00e9\u0394\u263a \"q\" C:\\d\\", REG_SZ, L"x", 4},
+        {L"megabyte", REG_BINARY, megabyte.data(), 1 << 20}, {longName.c_str(), REG_BINARY, bytes, 8}};
+    for (const auto& value : values)
+        ::RegSetValueExW(key, value.name, 0, value.type, static_cast<const BYTE*>(value.data), value.size);
+    Key a(key, L"A \u263a", classes ? L"Class" : nullptr), b(a, L"B\u00e9"), c(b, L"C"), empty(key, L"Empty");
+    ::RegSetValueExW(c, L"deep", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"\u0394"), 4);
+}
+
+void WriteStoreEntry(int index, const StoreEntry& e, HKEY root)
+{
+    const std::string path = EntryPath(index);
+    for (auto text : {std::make_pair("Title", &e.title), std::make_pair("CommandLine", &e.commandLine),
+                      std::make_pair("Directory", &e.directory), std::make_pair("Registry", &e.registry),
+                      std::make_pair("IconPath", &e.iconPath)})
+        SetString(root, path, text.first, *text.second);
+    for (auto number : {std::make_pair("Icon", e.runMinimized), std::make_pair("iSave", e.saveSlot),
+                        std::make_pair("IconIndex", e.iconIndex), std::make_pair("RetrieveAgain", e.retrieveAgain)})
+        SetDword(root, path, number.first, number.second);
+}
+
+std::vector<std::string> StoredTitles(HKEY root)
+{
+    std::vector<std::string> titles;
+    while (KeyExists(root, EntryPath((int)titles.size())))
+        titles.push_back(GetString(root, EntryPath((int)titles.size()), "Title"));
+    return titles;
+}
+
+int GetProfileInt(const char* name)
+{
+    DWORD value = 0, size = sizeof value;
+    return ::RegGetValueA(HKEY_CURRENT_USER, kProfileSection, name, RRF_RT_REG_DWORD, 0, &value, &size) ? -1 : value;
+}
+
+void SetProfileInt(const char* name, DWORD value)
+{
+    SetDword(HKEY_CURRENT_USER, kProfileSection, name, value);
+}
+
+void WipeLauncherState()
+{
+    SetTreeDacl(HKEY_LOCAL_MACHINE, "Software\\Varnolite", "D:P(A;OICI;KA;;;WD)");
+    DeleteTree(HKEY_LOCAL_MACHINE, kStoreRoot);
+    DeleteTree(HKEY_CURRENT_USER, "Software\\Varnolite");
+}
+
+bool Process::Start(const std::string& exePath, const std::string& arguments)
+{
+    // What a test starts (and what that starts) ends with the test program,
+    // also when a timeout kills it: a launcher left running would refuse
+    // every later test's.
+    static HANDLE job = [] {
+        HANDLE created = ::CreateJobObjectA(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        ::SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        return created;
+    }();
+    Kill();
+    std::string commandLine = "\"" + exePath + "\"" + (arguments.empty() ? "" : " " + arguments);
+    STARTUPINFOA startup = {sizeof startup};
+    if (!::CreateProcessA(exePath.c_str(), &commandLine[0], 0, 0, FALSE, CREATE_SUSPENDED, 0, 0, &startup, &m_info))
+        return (m_info = PROCESS_INFORMATION()), false;
+    ::AssignProcessToJobObject(job, m_info.hProcess);
+    ::ResumeThread(m_info.hThread);
+    return true;
+}
+
+bool Process::WaitExit(DWORD timeoutMs)
+{
+    return m_info.hProcess && ::WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+void Process::Kill()
+{
+    if (Running())
+        ::TerminateProcess(m_info.hProcess, 255), ::WaitForSingleObject(m_info.hProcess, 5000);
+    if (m_info.hProcess)
+        ::CloseHandle(m_info.hProcess), ::CloseHandle(m_info.hThread);
+    m_info = PROCESS_INFORMATION();
+}
+
+HWND Process::WaitMainWindow(DWORD timeoutMs) const
+{
+    return WaitFor([&] { return FindMainWindow(m_info.dwProcessId); }, timeoutMs);
+}
+
+std::string WindowText(HWND window)
+{
+    char text[1024] = "";
+    ::GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string ItemText(HWND dialog, int id)
+{
+    char text[1024] = "";
+    ::SendDlgItemMessageA(dialog, id, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+HWND FindMainWindow(DWORD processId)
+{
+    return FindTopLevel(processId, [](HWND w) { return WindowText(w).compare(0, 7, "Cobweld") == 0 && ::GetDlgItem(w, 1001); });
+}
+
+HWND WaitDialog(DWORD processId, const std::string& caption, DWORD timeoutMs)
+{
+    return WaitFor([&] { return FindTopLevel(processId, [&](HWND w) { return WindowText(w) == caption; }); }, timeoutMs);
+}
+
+HWND FindMessageBox(DWORD processId)
+{
+    return FindTopLevel(processId, [](HWND window) { return ::GetDlgItem(window, kMessageBoxIconId) != nullptr; });
+}
+
+HWND WaitMessageBox(DWORD processId, DWORD timeoutMs)
+{
+    return WaitFor([&] { return FindMessageBox(processId); }, timeoutMs);
+}
+
+std::string DescribeMessageBox(HWND box)
+{
+    static const std::map<int, std::string> kButtons = {{IDOK, "OK"}, {IDCANCEL, "Cancel"}, {IDYES, "Yes"}, {IDNO, "No"}};
+    std::string text, buttons;
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char cls[16] = "";
+        ::GetClassNameA(child, cls, sizeof cls);
+        LONG style = ::GetWindowLongA(child, GWL_STYLE);
+        if (!lstrcmpA(cls, "Static") && (style & SS_TYPEMASK) != SS_ICON && text.empty())
+            text = WindowText(child);
+        if (!lstrcmpA(cls, "Button") && (style & WS_VISIBLE) && kButtons.count(::GetDlgCtrlID(child)))
+            buttons += (buttons.empty() ? "" : " ") + kButtons.at(::GetDlgCtrlID(child)) +
+                       ((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON ? "*" : "");
+    }
+    return WindowText(box) + "|" + text + "|" + buttons;
+}
+
+bool Answer(HWND box, int buttonId)
+{
+    Click(box, buttonId);
+    return WaitUntil([&] { return !::IsWindow(box) || !::IsWindowVisible(box); });
+}
+
+bool NoMessageBoxWithin(DWORD processId, DWORD ms)
+{
+    return !WaitUntil([&] { return FindMessageBox(processId) != nullptr; }, ms);
+}
+
+void Click(HWND dialog, int id)
+{
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)::GetDlgItem(dialog, id));
+}
+
+bool Press(HWND dialog, int id)
+{
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)::GetDlgItem(dialog, id),
+                                 SMTO_NORMAL, kTimeout, &result) != 0;
+}
+
+void SelectRow(HWND dialog, int listId, int row)
+{
+    HWND list = ::GetDlgItem(dialog, listId);
+    ::SendMessageA(list, LB_SETCURSEL, (WPARAM)row, 0);
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(listId, LBN_SELCHANGE), (LPARAM)list);
+}
+
+bool Sync(HWND window)
+{
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kTimeout, &result) != 0;
+}
+
+HWND FocusOf(HWND window)
+{
+    GUITHREADINFO info = {sizeof info};
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+bool ChooseFile(DWORD processId, const std::string& caption, const std::string& path)
+{
+    // The file name field: cmb13 in the explorer-style dialog, edt1 otherwise.
+    HWND browser = WaitDialog(processId, caption), name = nullptr;
+    if (!browser || !WaitUntil([&] {
+            for (int id : {0x47c, 0x480})
+                if ((name = ::GetDlgItem(browser, id)) && ::IsWindowVisible(name))
+                    return true;
+            return false;
+        }))
+        return false;
+    ::SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    Click(browser, IDOK);
+    return WaitUntil([&] { return !::IsWindow(browser) || !::IsWindowVisible(browser); });
+}
+
+} // namespace driver

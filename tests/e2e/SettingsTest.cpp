@@ -1,0 +1,89 @@
+// An entry's settings sets from the main window's system menu: undo the
+// last capture, and the snapshot to and from a registry file.
+#include <fstream>
+#include "tests/e2e/E2ETest.h"
+
+namespace {
+
+using SettingsTest = E2ETest;
+
+std::string TempFile(const char* name)
+{
+    char folder[MAX_PATH];
+    ::GetTempPathA(sizeof folder, folder);
+    return folder + std::string(name);
+}
+
+std::string Snapshot(int slot, bool classes = true) { return Dump(HKEY_LOCAL_MACHINE, SnapshotPath(slot), classes); }
+
+} // namespace
+
+// Re-acquire replaces the snapshot with the settings key; an undo brings
+// back the one it replaced.
+TEST_F(SettingsTest, UndoBringsBackExactlyTheSnapshotTheLastCaptureReplacedAndAgainSwapsBack)
+{
+    WriteStoreEntry(0, Notepad("A", 1, "first"));
+    SetString(HKEY_CURRENT_USER, kSettingsPath, "Marker", "second");
+    SetDword(HKEY_CURRENT_USER, std::string(kSettingsPath) + "\\Window", "Width", 640);
+    HWND main = Start();
+    ASSERT_TRUE(main);
+    PostSysCommand(main, IDM_UNDO_CAPTURE); // nothing to undo yet
+    EXPECT_TRUE(NoMessageBoxWithin(launcher.Id(), 500));
+    const std::string first = Snapshot(1);
+    for (int answer : {IDNO, IDYES}) {
+        Click(main, IDC_REACQUIRE);
+        EXPECT_EQ(NextBox(answer), "Cobweld|" + std::string(kSettingsName) +
+                                       FromUtf8(u8" のレジストリを取得しなおししますか？|Yes* No"));
+        ASSERT_TRUE(Sync(main));
+        EXPECT_EQ(Snapshot(1), answer == IDNO ? first : Dump(HKEY_CURRENT_USER, kSettingsPath));
+    }
+    const std::string second = Snapshot(1);
+    const std::string question = FromUtf8(u8"Cobweld|A のレジストリを前回取得する前の状態に戻しますか？|Yes* No");
+    PostSysCommand(main, IDM_UNDO_CAPTURE);
+    EXPECT_EQ(NextBox(IDNO), question);
+    ASSERT_TRUE(Sync(main));
+    EXPECT_EQ(Snapshot(1), second);
+    for (const std::string* expected : {&first, &second}) {
+        PostSysCommand(main, IDM_UNDO_CAPTURE);
+        EXPECT_EQ(NextBox(IDYES), question);
+        ASSERT_TRUE(Sync(main));
+        EXPECT_EQ(Snapshot(1), *expected);
+    }
+}
+
+// Export, then import into another entry, byte for byte (the registry file
+// itself is checked against reg.exe elsewhere); a bad file is refused with
+// its line and changes nothing. The live settings are never touched.
+TEST_F(SettingsTest, AnEntrysSettingsTravelThroughARegistryFileIntoAnother)
+{
+    WriteStoreEntry(0, Notepad("A/B:C", 1));
+    WriteStoreEntry(1, Notepad("Other", 2, "old"));
+    FillRichTree(Key(HKEY_LOCAL_MACHINE, Widen(SnapshotPath(1))), false);
+    const std::string file = TempFile("CobweldTestSettings.reg"), bad = TempFile("CobweldTestBad.reg");
+    ::DeleteFileA(file.c_str());
+    HWND main = Start();
+    ASSERT_TRUE(main);
+    SelectRow(main, IDC_PROGRAM_LIST, 0);
+    PostSysCommand(main, IDM_EXPORT_SETTINGS);
+    HWND save = WaitDialog(launcher.Id(), FromUtf8(u8"レジストリのエクスポート"));
+    ASSERT_TRUE(save);
+    EXPECT_TRUE(WaitUntil([&] { return ItemText(save, 0x47c) == "A_B_C.reg" || ItemText(save, 0x480) == "A_B_C.reg"; }));
+    ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのエクスポート"), file));
+    ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    const std::string old = Snapshot(2);
+    SelectRow(main, IDC_PROGRAM_LIST, 1);
+    PostSysCommand(main, IDM_IMPORT_SETTINGS);
+    ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのインポート"), file));
+    EXPECT_TRUE(WaitUntil([&] { return Snapshot(2, false) == Snapshot(1, false); }));
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, kSettingsPath), "<missing>");
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(2) + ".prev"), old); // the import can be undone
+
+    const std::string imported = Snapshot(2);
+    std::ofstream(bad, std::ios::binary) << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n\"v\"=\"open\r\n";
+    PostSysCommand(main, IDM_IMPORT_SETTINGS);
+    ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのインポート"), bad));
+    EXPECT_EQ(NextBox(IDOK), "COBWELD|" + FromUtf8(u8"レジストリのインポートに失敗しました。\n") + bad +
+                                 FromUtf8(u8"\n4 行目: 書式が正しくありません。|OK*"));
+    EXPECT_EQ(Snapshot(2), imported);
+    ::DeleteFileA(file.c_str()), ::DeleteFileA(bad.c_str());
+}

@@ -1,0 +1,36 @@
+// The real COBWELD.EXE publishes its group to Wine's own Program Manager: at
+// the first close after a notice, later on a changed list after a question.
+#include "framework/Text.h"
+#include "resources/resource.h"
+#include "tests/progman/Progman.h"
+
+using namespace driver;
+
+TEST_F(ProgmanTest, TheFirstCloseFillsTheStartMenuGroupAndAChangedListAsksToUpdateIt)
+{
+    // Wine's service adds the launcher's own item and refuses the entries'
+    // (their command lines carry arguments): those become shortcuts of ours.
+    const std::string titles[] = {"Editor (work)", FromUtf8(u8"ソフト: 設定\"2\"")};
+    for (int i = 0; i < 2; ++i)
+        WriteStoreEntry(i, {titles[i], "C:\\windows\\notepad.exe", "C:\\windows", "C:\\windows\\notepad.exe",
+                            "CobweldTest\\Group", static_cast<DWORD>(i), static_cast<DWORD>(i + 1)});
+    const std::string boxes[] = {FromUtf8(u8"Cobweld|プログラムマネージャにCobweldグループを作成します。|OK*"),
+                                 FromUtf8(u8"Cobweld|プログラムマネージャのCobweldグループを更新しますか？|Yes* No")};
+    for (int run = 0; run < 2; ++run) {
+        Process launcher;
+        ASSERT_TRUE(launcher.StartLauncher());
+        HWND main = launcher.WaitMainWindow(), box = nullptr;
+        ASSERT_TRUE(main);
+        if (run == 1) // a change: the group exists now, the close asks
+            Press(main, IDC_DOWN);
+        Click(main, IDC_EXIT);
+        ASSERT_TRUE(box = WaitMessageBox(launcher.Id()));
+        EXPECT_EQ(DescribeMessageBox(box), boxes[run]);
+        ASSERT_TRUE(Answer(box, run ? IDNO : IDOK) && launcher.WaitExit(30000));
+    }
+    EXPECT_EQ(DescribeShortcut("Cobweld", LauncherPath()).substr(0, 10), "launcher |");
+    EXPECT_EQ(DescribeShortcut(titles[0], LauncherPath()), "launcher 0|C:\\windows|C:\\windows\\notepad.exe,0|1");
+    EXPECT_EQ(DescribeShortcut(FromUtf8(u8"ソフト_ 設定_2_"), LauncherPath()),
+              "launcher 1|C:\\windows|C:\\windows\\notepad.exe,0|7");
+    EXPECT_EQ(GetProfileInt("Installed"), 1);
+}

@@ -1,0 +1,243 @@
+// Publishing the group: what goes over DDE to a recording Program Manager,
+// byte for byte; the shortcuts written for what a shell refuses, and the
+// Linux menu items Wine makes of them.
+#include <windows.h>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include "framework/Text.h"
+#include "model/ProgramList.h"
+#include "progman/DdeClient.h"
+#include "progman/ProgmanGroup.h"
+#include "tests/progman/Progman.h"
+#include <shlobj.h>
+#include <shobjidl.h>
+
+using namespace driver;
+
+namespace {
+CRecorder* g_recorder = nullptr;
+DWORD g_instance = 0;
+HSZ g_topic = nullptr;
+}
+
+CRecorder::CRecorder(bool refuse) : m_bRefuse(refuse)
+{
+    g_recorder = this;
+    HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    m_thread = std::thread([&] {
+        m_dwThreadId = ::GetCurrentThreadId();
+        ::DdeInitializeA(&g_instance, Callback, CBF_FAIL_ADVISES | CBF_FAIL_POKES | CBF_FAIL_REQUESTS, 0);
+        HSZ service = g_topic = ::DdeCreateStringHandleA(g_instance, "PROGMAN", CP_WINANSI);
+        ::DdeNameService(g_instance, service, nullptr, DNS_REGISTER);
+        ::SetEvent(ready);
+        MSG msg;
+        while (::GetMessageA(&msg, nullptr, 0, 0) > 0)
+            ::DispatchMessageA(&msg);
+        ::DdeNameService(g_instance, service, nullptr, DNS_UNREGISTER);
+        ::DdeFreeStringHandle(g_instance, service);
+        ::DdeUninitialize(g_instance);
+    });
+    ::WaitForSingleObject(ready, kTimeout);
+    ::CloseHandle(ready);
+}
+
+CRecorder::~CRecorder()
+{
+    ::PostThreadMessageA(m_dwThreadId, WM_QUIT, 0, 0);
+    m_thread.join();
+}
+
+std::vector<std::string> CRecorder::Commands()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_commands;
+}
+
+HDDEDATA CALLBACK CRecorder::Callback(UINT type, UINT, HCONV, HSZ topic, HSZ, HDDEDATA data, ULONG_PTR, ULONG_PTR)
+{
+    if (type == XTYP_CONNECT)
+        return reinterpret_cast<HDDEDATA>(::DdeCmpStringHandles(topic, g_topic) == 0);
+    if (type != XTYP_EXECUTE)
+        return nullptr;
+    std::string bytes(::DdeGetData(data, nullptr, 0, 0), '\0');
+    ::DdeGetData(data, reinterpret_cast<BYTE*>(&bytes[0]), (DWORD)bytes.size(), 0);
+    std::lock_guard<std::mutex> guard(g_recorder->m_lock);
+    g_recorder->m_commands.push_back(bytes);
+    return reinterpret_cast<HDDEDATA>(g_recorder->m_bRefuse ? DDE_FNOTPROCESSED : DDE_FACK);
+}
+
+std::string GroupFolder()
+{
+    char programs[MAX_PATH] = "";
+    ::SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs);
+    return std::string(programs) + "\\Cobweld";
+}
+
+std::string DescribeShortcut(std::string shortcut, const std::string& launcherPath)
+{
+    if (shortcut.find(':') == std::string::npos) // a trail byte may be a backslash
+        shortcut = GroupFolder() + "\\" + shortcut + ".lnk";
+    std::string result;
+    ::CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) &&
+        SUCCEEDED(file->Load(Widen(shortcut).c_str(), STGM_READ))) {
+        char target[1024] = "", arguments[1024] = "", directory[1024] = "", icon[1024] = "";
+        int index = 0;
+        link->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH);
+        link->GetArguments(arguments, sizeof arguments);
+        link->GetWorkingDirectory(directory, sizeof directory);
+        link->GetIconLocation(icon, sizeof icon, &index);
+        // Wine reports every show command as normal: it is read from the
+        // file (ShowCommand at 0x3C).
+        char header[0x40] = {};
+        std::ifstream(shortcut, std::ios::binary).read(header, sizeof header);
+        result = (lstrcmpiA(target, launcherPath.c_str()) ? target : "launcher") + std::string(" ") + arguments + "|" +
+                 directory + "|" + icon + "," + std::to_string(index) + "|" + std::to_string(header[0x3C]);
+    }
+    if (file)
+        file->Release();
+    if (link)
+        link->Release();
+    return result;
+}
+
+void ProgmanTest::TearDown()
+{
+    WipeLauncherState();
+    char menus[MAX_PATH] = "";
+    ::GetEnvironmentVariableA("COBWELD_MENU_DIR", menus, sizeof menus);
+    std::error_code error;
+    for (const std::string& folder : {GroupFolder(), std::string("Z:") + menus})
+        std::filesystem::remove_all(folder, error);
+    DeleteTree(HKEY_CURRENT_USER, "Software\\Wine\\MenuFiles"); // the menu builder's record of its files
+}
+
+namespace {
+
+struct Item { const char *title, *iconPath; int iconIndex; const char* directory; int runMinimized; };
+
+// Stores these entries; the list loads them.
+void Store(const std::vector<Item>& items)
+{
+    for (size_t i = 0; i < items.size(); ++i)
+        WriteStoreEntry((int)i, {items[i].title, "", items[i].directory, items[i].iconPath, "",
+                                 (DWORD)items[i].runMinimized, (DWORD)i + 1, (DWORD)items[i].iconIndex});
+}
+
+std::string OwnPath() { return BinDir() + "test_progman.exe"; }
+
+// The whole publication with these entry items, each text as sent.
+std::vector<std::string> Group(const std::vector<std::string>& items)
+{
+    std::vector<std::string> texts = {"[DeleteGroup(\"Cobweld\",0)]", "[CreateGroup(\"Cobweld\",0)]",
+                                      "[AddItem(\"" + OwnPath() + "\",\"Cobweld\")]"};
+    for (size_t i = 0; i < items.size(); ++i)
+        texts.push_back("[AddItem(\"" + OwnPath() + " " + std::to_string(i) + "\"," + items[i] + ")]");
+    for (std::string& text : texts)
+        text += '\0';
+    return texts;
+}
+
+// The shortcut that a Linux menu item starts: the last argument of the
+// desktop file's Exec line, unescaped twice (the file's \\, then the command
+// line's \ before a character taken as it is).
+std::string StartedShortcut(const std::string& desktopFile)
+{
+    std::ifstream file(desktopFile);
+    std::string exec, line, argument;
+    while (std::getline(file, exec) && exec.rfind("Exec=", 0) != 0) {}
+    for (size_t i = 0; i < exec.size(); ++i)
+        line += exec[i] == '\\' ? exec[++i] : exec[i];
+    for (size_t i = 0; i < line.size(); ++i)
+        argument = line[i] == ' ' ? std::string() : argument + (line[i] == '\\' ? line[++i] : line[i]);
+    return FromUtf8(argument.c_str());
+}
+
+} // namespace
+
+// Each text is inserted so that it cannot end its field: a title loses its
+// double quotes; an icon path or directory is quoted only where needed.
+// Double-byte characters stay whole, trail bytes '[' and ']' included.
+TEST_F(ProgmanTest, PublishingSendsEveryItemInListOrderAndNoTextBreaksOutOfItsField)
+{
+    CRecorder recorder;
+    {
+        CProgramList empty;
+        PublishProgmanGroup(empty);
+        EXPECT_EQ(empty.m_nGroupState, GROUP_STATE_NONE);
+    }
+    const std::string kana = FromUtf8(u8"ゲームゾ"), path = "C:\\" + kana;
+    Store({{"Editor (work)", "C:\\APPS\\EDIT.EXE", 0, "D:\\WORK", 0}, {"Editor (home)", "C:\\APPS\\EDIT.EXE", 1, "", 1},
+           {"x\")][DeleteGroup(\"Main\",0)][AddItem(\"y", "\"C:\\a,b\\I.ICO\"", -3, "D:\\\"[w])", 0},
+           {kana.c_str(), (path + "\\G.EXE").c_str(), 0, " D:\\(x) ", 1}});
+    CProgramList list;
+    PublishProgmanGroup(list);
+    PublishProgmanGroup(list);
+    std::vector<std::string> expected = Group({}), once = Group(
+        {"\"Editor (work)\",C:\\APPS\\EDIT.EXE,0,,,D:\\WORK,", "\"Editor (home)\",C:\\APPS\\EDIT.EXE,1,,,,,1",
+         "\"x')][DeleteGroup('Main',0)][AddItem('y\",\"C:\\a,b\\I.ICO\",-3,,,\"D:\\[w])\",",
+         "\"" + kana + "\"," + path + "\\G.EXE,0,,,\" D:\\(x) \",,1"});
+    for (int twice = 0; twice < 2; ++twice)
+        expected.insert(expected.end(), once.begin(), once.end());
+    EXPECT_EQ(recorder.Commands(), expected);
+}
+
+// The close waits for the shell for a moment; the window whose close it is
+// keeps answering (another launcher's probe) and painting meanwhile.
+TEST_F(ProgmanTest, WithoutProgramManagerNothingIsSentAndTheWindowStaysResponsive)
+{
+    Store({{"A", "A.EXE", 0, "", 0}});
+    CProgramList list;
+    HWND window = ::CreateWindowExA(0, "STATIC", "Cobweld", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    std::atomic<bool> done{false};
+    int sent = 0, answered = 0;
+    std::thread prober([&] {
+        for (DWORD_PTR result; !done; ::Sleep(100)) {
+            bool ok = ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 300, &result) != 0;
+            if (!done || ok)
+                ++sent, answered += ok;
+        }
+    });
+    DWORD start = ::GetTickCount();
+    PublishProgmanGroupTo(list, "CobweldTestNoSuchService");
+    done = true;
+    prober.join();
+    ::DestroyWindow(window);
+    EXPECT_LT(::GetTickCount() - start, 8000u);
+    EXPECT_TRUE(sent >= 2 && answered == sent) << answered << " of " << sent;
+    EXPECT_FALSE(DdeClientIsConnected() || DdeClientExecute("[CreateGroup(\"Cobweld\",0)]"));
+    EXPECT_EQ(list.m_nGroupState, GROUP_STATE_NONE);
+    EXPECT_EQ(::GetFileAttributesA(GroupFolder().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Items the shell refuses become shortcuts in the group's folder (where it
+// exists), each with a file of its own: the launcher's own item is never
+// replaced, and titles that name one file are numbered. Wine's menu builder
+// makes a Linux menu item of each that starts it.
+TEST_F(ProgmanTest, RefusedItemsBecomeShortcutsEachWithAFileOfItsOwnAndALinuxMenuItem)
+{
+    CRecorder recorder(true);
+    Store({{"Tool", "C:\\windows\\regedit.exe", 0, "C:\\windows", 1}, {"Cobweld", "", 0, "", 0},
+           {"cobweld", "", 0, "", 0}, {"A.", "", 0, "", 0}, {"A", "", 0, "", 0}, {"a/b", "", 0, "", 0},
+           {"con", "", 0, "", 0}});
+    CProgramList list;
+    PublishProgmanGroup(list);
+    EXPECT_EQ(::GetFileAttributesA(GroupFolder().c_str()), INVALID_FILE_ATTRIBUTES); // no folder made for a shell
+    ASSERT_TRUE(::CreateDirectoryA(GroupFolder().c_str(), nullptr));
+    PublishProgmanGroup(list);
+    const char* const names[] = {"Cobweld", "Tool", "Cobweld (2)", "cobweld (3)", "A", "A (2)", "a_b", "_con"};
+    EXPECT_EQ(DescribeShortcut("Tool", OwnPath()), "launcher 0|C:\\windows|C:\\windows\\regedit.exe,0|7");
+    char menus[MAX_PATH] = "";
+    ::GetEnvironmentVariableA("COBWELD_MENU_DIR", menus, sizeof menus);
+    for (int i = 0; i < 8; ++i) {
+        std::string arguments = i ? " " + std::to_string(i - 1) + "|" : " |";
+        EXPECT_EQ(DescribeShortcut(names[i], OwnPath()).substr(0, 8 + arguments.size()), "launcher" + arguments);
+        std::string desktop = std::string("Z:") + menus + "/data/applications/wine/Programs/Cobweld/" + names[i] + ".desktop";
+        EXPECT_TRUE(WaitUntil([&] { return DescribeShortcut(StartedShortcut(desktop), OwnPath()).find("launcher" + arguments) == 0; }))
+            << desktop;
+    }
+}

@@ -1,0 +1,73 @@
+// The selected entry's settings sets, from the system menu: undo the last
+// capture, and the snapshot to and from a registry file. None of them acts
+// while a launch runs or without a selected row.
+#include "ui/LauncherDlg.h"
+#include "framework/FileDialog.h"
+#include "framework/Text.h"
+#include "resources/resource.h"
+
+namespace {
+const DWORD kFileDialogFlags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+
+// Why a file was refused, with its line where there is one.
+std::string ImportErrorText(const std::string& path, const RegFileError& error)
+{
+    std::string text = LoadStr(IDS_IMPORT_FAILED) + "\n" + path + "\n";
+    if (error.line > 0)
+        text += std::to_string(error.line) + LoadStr(IDS_LINE_SUFFIX);
+    return text + LoadStr(IDS_REGFILE_ERROR_BASE + error.kind);
+}
+}
+
+void CLauncherDlg::UpdateSettingsMenu()
+{
+    int sel = GetSelectedEntry();
+    bool undoable = sel >= 0 && !m_launch.IsRunning() && m_pProgramList->GetAt(sel)->HasPreviousSnapshot();
+    ::EnableMenuItem(GetSystemMenu(FALSE), IDM_UNDO_CAPTURE, MF_BYCOMMAND | (undoable ? MF_ENABLED : MF_GRAYED));
+}
+
+void CLauncherDlg::OnUndoCapture()
+{
+    int sel = GetSelectedEntry();
+    if (m_launch.IsRunning() || sel < 0 || !m_pProgramList->GetAt(sel)->HasPreviousSnapshot())
+        return;
+    CProgramEntry* entry = m_pProgramList->GetAt(sel);
+    std::string question = FieldText(entry->m_szTitle) + LoadStr(IDS_CONFIRM_UNDO);
+    if (MessageBox(question.c_str(), "Cobweld", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    if (!entry->UndoCapture())
+        MessageBox(LoadStr(IDS_UNDO_FAILED).c_str(), nullptr, MB_OK);
+}
+
+void CLauncherDlg::OnExportSettings()
+{
+    int sel = GetSelectedEntry();
+    if (m_launch.IsRunning() || sel < 0)
+        return;
+    CProgramEntry* entry = m_pProgramList->GetAt(sel);
+    std::string name = Narrow(FileNameFromTitle(Widen(FieldText(entry->m_szTitle)))) + ".reg";
+    CFileDialog dialog(FALSE, "reg", name.c_str(), kFileDialogFlags | OFN_OVERWRITEPROMPT,
+                       LoadStr(IDS_REG_FILTER).c_str(), this);
+    std::string title = LoadStr(IDS_EXPORT_TITLE);
+    dialog.m_ofn.lpstrTitle = title.c_str();
+    if (dialog.DoModal() == IDOK && !entry->ExportSnapshot(Widen(dialog.GetPathName())))
+        MessageBox(LoadStr(IDS_EXPORT_FAILED).c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CLauncherDlg::OnImportSettings()
+{
+    int sel = GetSelectedEntry();
+    if (m_launch.IsRunning() || sel < 0)
+        return;
+    CProgramEntry* entry = m_pProgramList->GetAt(sel);
+    CFileDialog dialog(TRUE, "reg", nullptr, kFileDialogFlags | OFN_FILEMUSTEXIST, LoadStr(IDS_REG_FILTER).c_str(),
+                       this);
+    std::string title = LoadStr(IDS_IMPORT_TITLE);
+    dialog.m_ofn.lpstrTitle = title.c_str();
+    if (dialog.DoModal() != IDOK)
+        return;
+    // The live settings are not touched: the next launch restores the set.
+    RegFileError error;
+    if (!entry->ImportSnapshot(Widen(dialog.GetPathName()), &error))
+        MessageBox(ImportErrorText(dialog.GetPathName(), error).c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+}
