@@ -1,4 +1,5 @@
 #include "framework/HelpWindow.h"
+#include "framework/Scoped.h"
 #include "framework/WinApp.h"
 #include <commctrl.h>
 #include <string>
@@ -93,7 +94,7 @@ HFONT CreateHelpFont()
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof metrics;
     LOGFONTW font = {};
-    HDC dc = ::GetDC(nullptr);
+    CScreenDC dc;
     if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
         font = metrics.lfMessageFont;
     } else {
@@ -107,7 +108,6 @@ HFONT CreateHelpFont()
             break;
         }
     }
-    ::ReleaseDC(nullptr, dc);
     return ::CreateFontIndirectW(&font);
 }
 
@@ -213,10 +213,7 @@ HWND ShowHelpWindow(HWND existing, HWND owner)
     // explains and goes with it when that one is minimized or closed. A
     // modal dialog disables only its own owner, so the help stays usable
     // while the program's dialogs are open.
-    HDC dc = ::GetDC(nullptr);
-    int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc)
-        ::ReleaseDC(nullptr, dc);
+    int dpi = ::GetDeviceCaps(CScreenDC(), LOGPIXELSY);
     HWND window = ::CreateWindowExW(
         0, kClassName, text.caption.c_str(), WS_OVERLAPPEDWINDOW,
         CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(520, dpi, 96), MulDiv(440, dpi, 96),

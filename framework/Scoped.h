@@ -80,6 +80,46 @@ private:
     HANDLE m_h;
 };
 
+// An icon this code extracted, copied or loaded for its own use.
+class CIcon {
+public:
+    explicit CIcon(HICON icon = nullptr) : m_h(icon) {}
+    ~CIcon() { if (m_h) ::DestroyIcon(m_h); }
+    CIcon(const CIcon&) = delete;
+    CIcon& operator=(const CIcon&) = delete;
+    operator HICON() const { return m_h; }
+
+private:
+    HICON m_h;
+};
+
+// A brush or a font this code created.
+template <class T>
+class CGdiObject {
+public:
+    explicit CGdiObject(T object) : m_h(object) {}
+    ~CGdiObject() { if (m_h) ::DeleteObject(m_h); }
+    CGdiObject(const CGdiObject&) = delete;
+    CGdiObject& operator=(const CGdiObject&) = delete;
+    operator T() const { return m_h; }
+
+private:
+    T m_h;
+};
+
+// The screen's device context, given back when done.
+class CScreenDC {
+public:
+    CScreenDC() : m_hDC(::GetDC(nullptr)) {}
+    ~CScreenDC() { if (m_hDC) ::ReleaseDC(nullptr, m_hDC); }
+    CScreenDC(const CScreenDC&) = delete;
+    CScreenDC& operator=(const CScreenDC&) = delete;
+    operator HDC() const { return m_hDC; }
+
+private:
+    HDC m_hDC;
+};
+
 // Memory the system hands out with LocalAlloc (security descriptors, SIDs
 // as text, formatted messages).
 template <class T>

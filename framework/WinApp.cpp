@@ -1,5 +1,6 @@
 #include "framework/WinApp.h"
 #include "framework/HelpWindow.h"
+#include "framework/Scoped.h"
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -69,12 +70,11 @@ UINT CWinApp::GetProfileInt(const char* section, const char* entry, int defaultV
 {
     if (m_strRegistryKey.empty())
         return static_cast<UINT>(defaultValue);
-    HKEY key;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, ProfileKeyPath(section).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    CRegKey key;
+    if (key.Open(HKEY_CURRENT_USER, ProfileKeyPath(section).c_str()) != ERROR_SUCCESS)
         return static_cast<UINT>(defaultValue);
     DWORD value = 0, type = 0, size = sizeof value;
     LONG rc = ::RegQueryValueExA(key, entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-    ::RegCloseKey(key);
     if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value)
         return static_cast<UINT>(defaultValue);
     return value;
@@ -84,14 +84,12 @@ BOOL CWinApp::WriteProfileInt(const char* section, const char* entry, int value)
 {
     if (m_strRegistryKey.empty())
         return FALSE;
-    HKEY key;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, ProfileKeyPath(section).c_str(), 0, nullptr, 0,
-                          KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    CRegKey key;
+    if (key.Create(HKEY_CURRENT_USER, ProfileKeyPath(section).c_str(), KEY_WRITE) != ERROR_SUCCESS)
         return FALSE;
     DWORD data = static_cast<DWORD>(value);
-    LONG rc = ::RegSetValueExA(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
-    ::RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    return ::RegSetValueExA(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data)
+        == ERROR_SUCCESS;
 }
 
 void CWinApp::OnHelp()

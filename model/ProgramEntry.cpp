@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "registry/Snapshot.h"
@@ -96,12 +97,11 @@ BOOL CProgramEntry::EnsureIcon()
     if (m_hCachedIcon)
         return TRUE;
     // 0: no icon at that index; 1: not a program, library or icon file.
-    HICON extracted = ::ExtractIconA(AfxGetInstanceHandle(), FieldText(m_szIconPath).c_str(),
-                                     static_cast<UINT>(m_nIconIndex));
+    CIcon extracted(::ExtractIconA(AfxGetInstanceHandle(), FieldText(m_szIconPath).c_str(),
+                                   static_cast<UINT>(m_nIconIndex)));
     if (extracted == nullptr || extracted == reinterpret_cast<HICON>(1))
         return FALSE;
     m_hCachedIcon = ::CopyIcon(extracted);
-    ::DestroyIcon(extracted);
     return m_hCachedIcon != nullptr;
 }
 
@@ -195,6 +195,6 @@ HANDLE CProgramEntry::LaunchEntry(const std::function<void()>& restoreFailed)
     if (!::CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SEPARATE_WOW_VDM, nullptr,
                           directory.empty() ? nullptr : directory.c_str(), &startup, &info))
         return nullptr;
-    ::CloseHandle(info.hThread);
+    CHandle thread(info.hThread);
     return info.hProcess;
 }

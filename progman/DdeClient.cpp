@@ -11,16 +11,24 @@ bool g_bLastRefused = false;
 // A conversation was opened in the current instance.
 bool g_bConnectedBefore = false;
 
+// A string handle of the instance, freed when done.
+class CDdeString {
+public:
+    explicit CDdeString(const char* text) : m_hsz(::DdeCreateStringHandleA(g_dwDdeInstance, text, CP_WINANSI)) {}
+    ~CDdeString() { if (m_hsz) ::DdeFreeStringHandle(g_dwDdeInstance, m_hsz); }
+    CDdeString(const CDdeString&) = delete;
+    CDdeString& operator=(const CDdeString&) = delete;
+    operator HSZ() const { return m_hsz; }
+
+private:
+    HSZ m_hsz;
+};
+
 bool TryConnect(const char* service, const char* topic)
 {
-    HSZ hszService = ::DdeCreateStringHandleA(g_dwDdeInstance, service, CP_WINANSI);
-    HSZ hszTopic = ::DdeCreateStringHandleA(g_dwDdeInstance, topic, CP_WINANSI);
+    CDdeString hszService(service), hszTopic(topic);
     if (hszService && hszTopic)
         g_hConversation = ::DdeConnect(g_dwDdeInstance, hszService, hszTopic, nullptr);
-    if (hszService)
-        ::DdeFreeStringHandle(g_dwDdeInstance, hszService);
-    if (hszTopic)
-        ::DdeFreeStringHandle(g_dwDdeInstance, hszTopic);
     if (g_hConversation)
         g_bConnectedBefore = true;
     return g_hConversation != nullptr;

@@ -1,5 +1,4 @@
 #include "registry/RegistryTree.h"
-#include "registry/RegistryInternal.h"
 #include "framework/Scoped.h"
 #include "framework/Text.h"
 
@@ -7,14 +6,12 @@
 // data then reach the destination exactly as stored, also where they hold
 // characters that the ANSI code page cannot express.
 
-void* DefaultRegistryBufferAlloc(SIZE_T bytes)
-{
-    return ::GlobalAlloc(GPTR, bytes);
-}
-
-RegistryBufferAllocator g_pfnRegistryBufferAlloc = DefaultRegistryBufferAlloc;
-
 namespace {
+
+// The copy's first transfer buffer, and its first name buffer in
+// characters; both grow on demand.
+const DWORD REGISTRY_TRANSFER_SIZE = 0x10000;
+const DWORD REGISTRY_NAME_SIZE = 300;
 
 // One level's buffer. Growing it gives up the old contents.
 class CTreeBuffer {
@@ -27,7 +24,7 @@ public:
     // On failure the buffer keeps its old memory and size.
     bool Obtain(DWORD bytes)
     {
-        void* memory = g_pfnRegistryBufferAlloc(bytes);
+        void* memory = ::GlobalAlloc(GPTR, bytes);
         if (!memory)
             return false;
         Release();

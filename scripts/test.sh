@@ -27,6 +27,6 @@ fresh_wine_prefix
 # session's own processes (services, desktop, Program Manager) start now, so
 # that none starts inside a test and holds on to its output.
 wineserver -p
-wine "$build/bin/wine_warmup.exe" >/dev/null 2>&1 || echo "warning: Program Manager (DDE) did not answer" >&2
+wine "$build/bin/settings_app.exe" warmup >/dev/null 2>&1 || echo "warning: Program Manager (DDE) did not answer" >&2
 
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@"

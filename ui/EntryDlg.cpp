@@ -174,8 +174,7 @@ void CEntryDlg::ShowIconPreview()
     if (m_entry.EnsureIcon() && m_entry.m_hCachedIcon)
         preview = ::CopyIcon(m_entry.m_hCachedIcon);
     HICON previous = m_staticIcon.SetIcon(preview);
-    if (previous && previous != preview)
-        ::DestroyIcon(previous);
+    CIcon replaced(previous != preview ? previous : nullptr);
 }
 
 void CEntryDlg::OnChangeIcon()
@@ -218,10 +217,7 @@ BOOL CEntryDlg::OnCommand(WORD id, WORD code, HWND control)
 BOOL CEntryDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     // The preview's duplicate goes with the window that shows it.
-    if (msg == WM_DESTROY) {
-        HICON preview = m_staticIcon.SetIcon(nullptr);
-        if (preview)
-            ::DestroyIcon(preview);
-    }
+    if (msg == WM_DESTROY)
+        CIcon shown(m_staticIcon.SetIcon(nullptr));
     return CDialog::OnMessage(msg, wParam, lParam, result);
 }

@@ -17,25 +17,8 @@ public:
     // Releases the working copy's cached icon.
     ~CEntryDlg() override;
 
-    // Fills the settings-key combo box with every two-level key name under
-    // HKCU\Software except the launcher's own. FALSE only when
-    // HKCU\Software cannot be opened for enumeration.
-    BOOL FillRegistryNameCombo();
-    // Selects the listed name equal to name, ignoring case (never a longer
-    // name that begins with it); when none is listed, name becomes the combo
-    // box's text.
-    void SelectRegistryName(const char* name);
-
-    int m_bNewEntry;
+    // The working copy; the caller reads it after IDOK.
     CProgramEntry m_entry;
-
-    CButton m_btnRetrieveAgain;
-    CStatic m_staticIcon;
-    CComboBox m_comboRegistry;
-    CEdit m_editCommandLine;
-    CButton m_btnRunMinimized;
-    CEdit m_editTitle;
-    CEdit m_editDirectory;
 
 protected:
     void DoDataExchange() override;
@@ -46,11 +29,29 @@ protected:
     BOOL OnCommand(WORD id, WORD code, HWND control) override;
     BOOL OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
+private:
     void OnChangeIcon();
     void OnBrowse();
+    // Fills the settings-key combo box with the two-level key names under
+    // HKCU\Software that a snapshot can be taken of (Snapshot::IsSettingsName:
+    // never the launcher's own key). FALSE only when HKCU\Software cannot be
+    // opened for enumeration.
+    BOOL FillRegistryNameCombo();
+    // Selects the listed name equal to name, ignoring case (never a longer
+    // name that begins with it); when none is listed, name becomes the combo
+    // box's text.
+    void SelectRegistryName(const char* name);
 
-private:
     // Shows a duplicate of the working copy's cached icon (or none) and
     // releases the duplicate shown before.
     void ShowIconPreview();
+
+    int m_bNewEntry;
+    CButton m_btnRetrieveAgain;
+    CStatic m_staticIcon;
+    CComboBox m_comboRegistry;
+    CEdit m_editCommandLine;
+    CButton m_btnRunMinimized;
+    CEdit m_editTitle;
+    CEdit m_editDirectory;
 };

@@ -15,10 +15,6 @@ public:
     CIconDlg(CWnd* parent, CProgramEntry* entry);
     ~CIconDlg() override;
 
-    CProgramEntry* m_pEntry;
-    CEdit m_editFileName;
-    CIconListBox m_listIcons;
-
 protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
@@ -28,8 +24,13 @@ protected:
     BOOL OnCommand(WORD id, WORD code, HWND control) override;
     BOOL OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
+private:
     void OnBrowse();
     // Any change of the file name clears the selection, so that the next OK
     // loads the file instead of accepting an icon of the previous one.
     void OnChangeFileName();
+
+    CProgramEntry* m_pEntry;
+    CEdit m_editFileName;
+    CIconListBox m_listIcons;
 };

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 #include <shellapi.h>
+#include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 
@@ -40,9 +41,9 @@ BOOL CIconListBox::FillIconList(const CProgramEntry* entry, const std::string* n
         HICON icon = ::ExtractIconA(instance, file, index);
         if (icon == nullptr || icon == kNoIconSource)
             break;
+        // Not in the list, an icon would be nobody's to release.
         if (AddItemData(icon) < 0) {
-            // Not in the list: nobody else would release it.
-            ::DestroyIcon(icon);
+            CIcon lost(icon);
             break;
         }
         ++added;
@@ -69,11 +70,8 @@ void CIconListBox::DrawItem(LPDRAWITEMSTRUCT drawItem)
     RECT rect = drawItem->rcItem;
 
     int color = (drawItem->itemState & ODS_SELECTED) ? COLOR_HIGHLIGHT : COLOR_WINDOW;
-    HBRUSH brush = ::CreateSolidBrush(::GetSysColor(color));
-    if (brush) {
-        ::FillRect(drawItem->hDC, &rect, brush);
-        ::DeleteObject(brush);
-    }
+    CGdiObject<HBRUSH> brush(::CreateSolidBrush(::GetSysColor(color)));
+    ::FillRect(drawItem->hDC, &rect, brush);
 
     if (icon)
         ::DrawIcon(drawItem->hDC, rect.left + kCellMargin, rect.top + kCellMargin, icon);

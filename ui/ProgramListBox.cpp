@@ -1,4 +1,5 @@
 #include "ui/ProgramListBox.h"
+#include "framework/Scoped.h"
 #include "model/ProgramEntry.h"
 
 void CProgramListBox::DrawItem(LPDRAWITEMSTRUCT drawItem)
@@ -22,9 +23,8 @@ void CProgramListBox::DrawItem(LPDRAWITEMSTRUCT drawItem)
     ::SetBkMode(dc, TRANSPARENT);
     BOOL selected = (drawItem->itemState & ODS_SELECTED) != 0;
     ::SetTextColor(dc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    HBRUSH brush = ::CreateSolidBrush(::GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    CGdiObject<HBRUSH> brush(::CreateSolidBrush(::GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW)));
     ::FillRect(dc, &rect, brush);
-    ::DeleteObject(brush);
 
     ::DrawTextA(dc, entry->m_szTitle, -1, &rect, DT_SINGLELINE | DT_VCENTER);
     if (drawItem->itemState & ODS_FOCUS)

@@ -17,7 +17,6 @@
 
 #include "bench/common/BenchCommon.h"
 #include "model/ProgramEntry.h"
-#include "registry/RegistryInternal.h"
 #include "registry/RegistryTree.h"
 
 using namespace bench;

@@ -26,8 +26,9 @@ struct NoCase {
 
 void DumpKey(HKEY key, const std::string& relative, bool classes, std::string& out)
 {
-    std::vector<wchar_t> keyClass(65536), name(70000), sub(300);
-    std::vector<BYTE> data(4 << 20);
+    // Filled and read before the recursion: one set serves every level.
+    static std::vector<wchar_t> keyClass(65536), name(70000), sub(300);
+    static std::vector<BYTE> data(4 << 20);
     DWORD size = 65536, nameSize, type;
     ::RegQueryInfoKeyW(key, keyClass.data(), &size, 0, 0, 0, 0, 0, 0, 0, 0, 0);
     out += "[" + relative + "] " + (classes ? Utf8(keyClass.data()) : "") + "\n";
@@ -51,29 +52,24 @@ void DumpKey(HKEY key, const std::string& relative, bool classes, std::string& o
     for (const auto& subkey : subkeys) {
         HKEY child;
         std::string path = relative + "\\" + Utf8(subkey.first);
-        if (::RegOpenKeyExW(key, subkey.first.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) {
+        if (::RegOpenKeyExW(key, subkey.first.c_str(), 0, KEY_READ, &child) == ERROR_SUCCESS)
+            DumpKey(child, path, classes, out), ::RegCloseKey(child);
+        else
             out += "[" + path + "] <unreadable>\n";
-            continue;
-        }
-        DumpKey(child, path, classes, out);
-        ::RegCloseKey(child);
     }
 }
 
 HWND FindTopLevel(DWORD processId, const std::function<bool(HWND)>& match)
 {
-    struct State { DWORD processId; const std::function<bool(HWND)>* match; HWND found; } state = {processId, &match, 0};
-    ::EnumWindows([](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<State*>(param);
+    for (HWND window = ::GetTopWindow(nullptr); window; window = ::GetWindow(window, GW_HWNDNEXT)) {
         DWORD owner = 0;
         char cls[16] = "";
         ::GetWindowThreadProcessId(window, &owner);
         ::GetClassNameA(window, cls, sizeof cls);
-        if (owner == s->processId && ::IsWindowVisible(window) && !lstrcmpA(cls, "#32770") && (*s->match)(window))
-            s->found = window;
-        return s->found == nullptr;
-    }, reinterpret_cast<LPARAM>(&state));
-    return state.found;
+        if (owner == processId && ::IsWindowVisible(window) && !lstrcmpA(cls, "#32770") && match(window))
+            return window;
+    }
+    return nullptr;
 }
 
 HWND WaitFor(const std::function<HWND()>& find, DWORD timeoutMs)
@@ -139,12 +135,6 @@ bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value)
     return SetValue(root, path, Widen(name).c_str(), REG_DWORD, &value, sizeof value);
 }
 
-bool KeyExists(HKEY root, const std::string& path)
-{
-    HKEY key;
-    return !::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) && !::RegCloseKey(key);
-}
-
 void DeleteTree(HKEY root, const std::string& path)
 {
     ::RegDeleteTreeA(root, path.c_str());
@@ -153,28 +143,18 @@ void DeleteTree(HKEY root, const std::string& path)
 
 void SetTreeDacl(HKEY root, const std::string& path, const char* sddl)
 {
-    auto apply = [&] {
-        HKEY key;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (::RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS)
-            return;
+    HKEY key;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
         ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr);
         ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
         ::LocalFree(descriptor);
         ::RegCloseKey(key);
-    };
-    // A locked key is opened up before its subkeys, a key is locked after them.
-    HKEY key;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) != ERROR_SUCCESS) {
-        apply();
-        if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) != ERROR_SUCCESS)
-            return;
     }
     char name[256];
-    for (DWORD i = 0, size = sizeof name; !::RegEnumKeyExA(key, i, name, &size, 0, 0, 0, 0); ++i, size = sizeof name)
-        SetTreeDacl(root, path + "\\" + name, sddl);
-    ::RegCloseKey(key);
-    apply();
+    for (DWORD i = 0, size = 256; !::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) &&
+                                  !::RegEnumKeyExA(key, i, name, &size, 0, 0, 0, 0); ++i, size = 256)
+        ::RegCloseKey(key), SetTreeDacl(root, path + "\\" + name, sddl);
 }
 
 Key::Key(HKEY parent, const std::wstring& path, const wchar_t* keyClass)
@@ -220,15 +200,9 @@ void WriteStoreEntry(int index, const StoreEntry& e, HKEY root)
 std::vector<std::string> StoredTitles(HKEY root)
 {
     std::vector<std::string> titles;
-    while (KeyExists(root, EntryPath((int)titles.size())))
+    while (Dump(root, EntryPath((int)titles.size())) != "<missing>")
         titles.push_back(GetString(root, EntryPath((int)titles.size()), "Title"));
     return titles;
-}
-
-int GetProfileInt(const char* name)
-{
-    DWORD value = 0, size = sizeof value;
-    return ::RegGetValueA(HKEY_CURRENT_USER, kProfileSection, name, RRF_RT_REG_DWORD, 0, &value, &size) ? -1 : value;
 }
 
 void SetProfileInt(const char* name, DWORD value)
@@ -265,7 +239,7 @@ bool Process::Start(const std::string& exePath, const std::string& arguments)
     return true;
 }
 
-bool Process::WaitExit(DWORD timeoutMs)
+bool Process::WaitExit(DWORD timeoutMs) const
 {
     return m_info.hProcess && ::WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0;
 }
@@ -308,14 +282,10 @@ HWND WaitDialog(DWORD processId, const std::string& caption, DWORD timeoutMs)
     return WaitFor([&] { return FindTopLevel(processId, [&](HWND w) { return WindowText(w) == caption; }); }, timeoutMs);
 }
 
-HWND FindMessageBox(DWORD processId)
-{
-    return FindTopLevel(processId, [](HWND window) { return ::GetDlgItem(window, kMessageBoxIconId) != nullptr; });
-}
-
 HWND WaitMessageBox(DWORD processId, DWORD timeoutMs)
 {
-    return WaitFor([&] { return FindMessageBox(processId); }, timeoutMs);
+    return WaitFor([&] { return FindTopLevel(processId, [](HWND w) { return ::GetDlgItem(w, kMessageBoxIconId) != nullptr; }); },
+                   timeoutMs);
 }
 
 std::string DescribeMessageBox(HWND box)
@@ -341,11 +311,6 @@ bool Answer(HWND box, int buttonId)
     return WaitUntil([&] { return !::IsWindow(box) || !::IsWindowVisible(box); });
 }
 
-bool NoMessageBoxWithin(DWORD processId, DWORD ms)
-{
-    return !WaitUntil([&] { return FindMessageBox(processId) != nullptr; }, ms);
-}
-
 void Click(HWND dialog, int id)
 {
     ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)::GetDlgItem(dialog, id));
@@ -369,12 +334,6 @@ bool Sync(HWND window)
 {
     DWORD_PTR result = 0;
     return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kTimeout, &result) != 0;
-}
-
-HWND FocusOf(HWND window)
-{
-    GUITHREADINFO info = {sizeof info};
-    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 bool ChooseFile(DWORD processId, const std::string& caption, const std::string& path)

@@ -14,9 +14,7 @@ namespace driver {
 const DWORD kTimeout = 10000;
 
 bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = kTimeout);
-
-// The folder of the test program, where COBWELD.EXE and the tools are
-// built, with a trailing backslash.
+// The folder of the test program and of COBWELD.EXE, with a trailing backslash.
 std::string BinDir();
 inline std::string LauncherPath() { return BinDir() + "COBWELD.EXE"; }
 
@@ -25,19 +23,19 @@ inline std::string LauncherPath() { return BinDir() + "COBWELD.EXE"; }
 extern const char* const kStoreRoot; // the store's path below HKLM (or HKCU)
 
 // A canonical text of a key tree, read with the wide functions: each key with
-// its class, each value with its type and bytes (a hash for long data), in
-// name order. "<missing>" when the key does not open. Without classes for
-// what cannot carry them (registry files).
+// its class (unless classes is false: registry files carry none), each value
+// with its type and bytes (a hash of long data), in name order; "<missing>"
+// when the key does not open.
 std::string Dump(HKEY root, const std::string& path, bool classes = true);
 // A REG_SZ value's text; "<missing>" when there is none.
 std::string GetString(HKEY root, const std::string& path, const char* name);
+// Setting a value creates its key.
 bool SetValue(HKEY root, const std::string& path, const wchar_t* name, DWORD type, const void* data, DWORD size);
 bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value);
 bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value);
-bool KeyExists(HKEY root, const std::string& path);
 void DeleteTree(HKEY root, const std::string& path);
-
-// Gives every key of the tree root\path the access that sddl describes.
+// Gives the key root\path, and unless it refuses them its subkeys, the
+// access that sddl describes.
 void SetTreeDacl(HKEY root, const std::string& path, const char* sddl);
 
 // A key opened with full access, created when missing, that closes itself.
@@ -47,10 +45,9 @@ struct Key {
     operator HKEY() const { return h; }
     HKEY h = nullptr;
 };
-// Fills key with what a settings key may hold: every value type, names and
-// data outside code page 932, quotes and backslashes, a 1 MB value, a
-// 300-character name, an empty value, the default value, and subkeys three
-// levels deep, with and without a class.
+// What a settings key may hold: every value type, names and data outside
+// code page 932, quotes and backslashes, a 1 MB value, a 300-character name,
+// an empty and a default value, and subkeys three levels deep.
 void FillRichTree(HKEY key, bool classes = true);
 
 // One stored entry: the nine values of the store's Info\<n>.
@@ -63,30 +60,28 @@ inline std::string EntryPath(int index) { return std::string(kStoreRoot) + "\\In
 inline std::string SnapshotPath(int slot) { return std::string(kStoreRoot) + "\\Save\\" + std::to_string(slot); }
 // The titles of the entries the launcher would load, up to the first gap.
 std::vector<std::string> StoredTitles(HKEY root = HKEY_LOCAL_MACHINE);
-// The profile's section "Cobweld": "Current", "Installed"; -1 when missing.
-int GetProfileInt(const char* name);
+// A value of the profile's section "Cobweld" ("Current", "Installed").
 void SetProfileInt(const char* name, DWORD value);
-// Removes the store (both roots, a read-only one too) and the profile.
+// Removes the store (under both roots, a locked one too) and the profile.
 void WipeLauncherState();
 
-// ---------------------------------------------------------------- processes
+// ---------------------------------------------------------------- programs
 
-// A program of this build, ended by the destructor if still running.
+// A program of this build, ended with the test program at the latest.
 class Process {
 public:
     Process() = default;
     ~Process() { Kill(); }
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
-
     bool Start(const std::string& exePath, const std::string& arguments = "");
     bool StartLauncher(const std::string& arguments = "") { return Start(LauncherPath(), arguments); }
     bool Running() const { return m_info.hProcess && ::WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT; }
-    bool WaitExit(DWORD timeoutMs = kTimeout);
+    bool WaitExit(DWORD timeoutMs = kTimeout) const;
     void Kill();
     DWORD Id() const { return m_info.dwProcessId; }
     DWORD MainThreadId() const { return m_info.dwThreadId; }
-    // The launcher's main window once its thread answers messages.
+    // The launcher's main window, once its thread answers messages.
     HWND WaitMainWindow(DWORD timeoutMs = kTimeout) const;
 
 private:
@@ -98,37 +93,30 @@ private:
 std::string WindowText(HWND window);
 // A control's text, asked of the control itself.
 std::string ItemText(HWND dialog, int id);
-// A visible top-level dialog of the process: the main window (its title
-// begins with "Cobweld" and it holds the program list), one with exactly
-// this caption, a message box.
+// A visible dialog of the process, once its thread answers messages: the
+// main window (its title begins with "Cobweld" and it holds the program
+// list), one with exactly this caption, a message box.
 HWND FindMainWindow(DWORD processId);
 HWND WaitDialog(DWORD processId, const std::string& caption, DWORD timeoutMs = kTimeout);
-HWND FindMessageBox(DWORD processId);
 HWND WaitMessageBox(DWORD processId, DWORD timeoutMs = kTimeout);
-// "<caption>|<text>|<button ids>", the default button marked with '*'.
+// "<caption>|<text>|<buttons>", the default button marked with '*'.
 std::string DescribeMessageBox(HWND box);
 // Clicks a box's button and waits until the box is gone.
 bool Answer(HWND box, int buttonId);
-// True when no message box of the process shows up within ms.
-bool NoMessageBoxWithin(DWORD processId, DWORD ms);
 
-// Input. Click posts a button click (for handlers that open a modal window);
-// Press sends it and returns once the handler has run.
+// Click posts a button click (for handlers that open a modal window); Press
+// sends it and returns once the handler has run.
 void Click(HWND dialog, int id);
 bool Press(HWND dialog, int id);
 inline void PostSysCommand(HWND window, UINT command) { ::PostMessageA(window, WM_SYSCOMMAND, command, 0); }
 // LB_SETCURSEL, then the LBN_SELCHANGE a click would send.
 void SelectRow(HWND dialog, int listId, int row);
-// Waits until the window's thread has handled what was sent before.
+// The window's thread has handled what was sent to it before.
 bool Sync(HWND window);
-// The window that has the focus in the thread that owns window.
-HWND FocusOf(HWND window);
 inline int ListCount(HWND dialog, int listId) { return (int)::SendDlgItemMessageA(dialog, listId, LB_GETCOUNT, 0, 0); }
 inline int ListSelection(HWND dialog, int listId) { return (int)::SendDlgItemMessageA(dialog, listId, LB_GETCURSEL, 0, 0); }
 inline bool IsEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
-
-// A file dialog of the process with this caption: types path into its file
-// name field and presses its default button.
+// Types path into the file dialog with this caption and presses its OK.
 bool ChooseFile(DWORD processId, const std::string& caption, const std::string& path);
 
 } // namespace driver

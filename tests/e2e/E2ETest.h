@@ -38,19 +38,17 @@ protected:
     }
     HWND Start(const std::string& arguments = "")
     {
-        return launcher.StartLauncher(arguments) ? launcher.WaitMainWindow() : nullptr;
+        HWND main = launcher.StartLauncher(arguments) ? launcher.WaitMainWindow() : nullptr;
+        EXPECT_TRUE(main) << "no main window";
+        return main;
     }
     // The launcher's next message box as DescribeMessageBox gives it,
-    // answered with answer (0 leaves it open, in *box).
-    std::string NextBox(int answer, HWND* box = nullptr)
+    // answered with answer.
+    std::string NextBox(int answer)
     {
-        HWND found = WaitMessageBox(launcher.Id());
-        std::string described = found ? DescribeMessageBox(found) : "<no box>";
-        if (found && answer)
-            Answer(found, answer);
-        if (box)
-            *box = found;
-        return described;
+        HWND box = WaitMessageBox(launcher.Id());
+        std::string described = box ? DescribeMessageBox(box) : "<no box>";
+        return box && Answer(box, answer) ? described : "<not answered> " + described;
     }
     // New, with the three required fields typed, then OK; the entry dialog.
     HWND NewEntry(HWND main, const std::string& title, const std::string& program, const char* settingsName)

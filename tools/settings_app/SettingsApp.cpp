@@ -7,11 +7,17 @@
 //   EndEvent     REG_SZ     a named event: the program ends once it is set (a
 //                           minute at most); without it, as soon as it wrote
 //   Runs         REG_DWORD  starts so far; this start is number Runs + 1
-// Start n is recorded in ...\App\Seen\<n> before anything is written: the
+// Start n is recorded in ...\E2EApp\Seen\<n> before anything is written: the
 // subkey Settings is a copy of the settings key as the program found it (the
 // value "<missing>" when there was none), and the values CommandLine,
 // Directory, StartFlags, ShowWindow and Pid. Ready = 1 comes last.
+//
+// Started with the argument "warmup" it does none of this: it brings up the
+// Wine session's desktop and waits until its Program Manager answers, so that
+// no part of the session starts inside a test (scripts/test.sh).
 #include <windows.h>
+#include <ddeml.h>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -34,10 +40,26 @@ void SetDword(HKEY key, const char* name, DWORD value)
 {
     ::RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE*)&value, sizeof value);
 }
+
+int Warmup()
+{
+    ::CreateWindowExA(0, "STATIC", "warmup", WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0);
+    DWORD dde = 0;
+    ::DdeInitializeA(&dde, [](UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) -> HDDEDATA { return 0; },
+                     APPCMD_CLIENTONLY, 0);
+    HSZ service = ::DdeCreateStringHandleA(dde, "PROGMAN", CP_WINANSI);
+    for (int attempt = 0; attempt < 50; ++attempt, ::Sleep(100)) {
+        if (HCONV conversation = ::DdeConnect(dde, service, service, nullptr))
+            return ::DdeDisconnect(conversation), 0;
+    }
+    return 1;
+}
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
 {
+    if (std::strstr(commandLine, "warmup"))
+        return Warmup();
     HKEY control, seen, found, settings, write;
     if (::RegCreateKeyExA(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &control, nullptr))
         return 2;
@@ -61,25 +83,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     SetDword(seen, "StartFlags", startup.dwFlags);
     SetDword(seen, "ShowWindow", startup.wShowWindow);
     SetDword(seen, "Pid", ::GetCurrentProcessId());
-    if (!::RegOpenKeyExA(HKEY_CURRENT_USER, settingsPath.c_str(), 0, KEY_READ, &settings)) {
-        ::RegCopyTreeA(settings, nullptr, found);
-        ::RegCloseKey(settings);
-    } else {
+    if (!::RegOpenKeyExA(HKEY_CURRENT_USER, settingsPath.c_str(), 0, KEY_READ, &settings))
+        ::RegCopyTreeA(settings, nullptr, found), ::RegCloseKey(settings);
+    else
         SetDword(found, "<missing>", 1);
-    }
-    if (!::RegOpenKeyExA(control, "Write", 0, KEY_READ, &write)) {
-        if (!::RegCreateKeyExA(HKEY_CURRENT_USER, settingsPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                               &settings, nullptr)) {
-            ::RegCopyTreeA(write, nullptr, settings);
-            ::RegCloseKey(settings);
-        }
-        ::RegCloseKey(write);
-    }
+    if (!::RegOpenKeyExA(control, "Write", 0, KEY_READ, &write) &&
+        !::RegCreateKeyExA(HKEY_CURRENT_USER, settingsPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &settings,
+                           nullptr))
+        ::RegCopyTreeA(write, nullptr, settings);
     SetDword(seen, "Ready", 1);
     std::string endEvent = ReadString(control, "EndEvent");
-    if (!endEvent.empty()) {
-        HANDLE event = ::CreateEventA(nullptr, TRUE, FALSE, endEvent.c_str());
-        ::WaitForSingleObject(event, 60000);
-    }
+    if (!endEvent.empty())
+        ::WaitForSingleObject(::CreateEventA(nullptr, TRUE, FALSE, endEvent.c_str()), 60000);
     return 0;
 }
