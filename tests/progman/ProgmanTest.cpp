@@ -195,12 +195,16 @@ TEST_F(ProgmanTest, WithoutProgramManagerNothingIsSentAndTheWindowStaysResponsiv
 {
     Store({{"A", "A.EXE", 0, "", 0}});
     CProgramList list;
-    HWND window = ::CreateWindowExA(0, "STATIC", "Cobweld", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    HWND window = ::CreateWindowExA(0, "STATIC", "Cobweld", WS_POPUP | WS_VISIBLE, 0, 0, 99, 9, 0, 0, 0, 0);
     std::atomic<bool> done{false};
     int sent = 0, answered = 0;
-    std::thread prober([&] { // the last one may be sent after the publication: it counts
-        for (DWORD_PTR result; !done; ::Sleep(100), ++sent)
-            answered += ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 300, &result) != 0 || done;
+    std::thread prober([&] { // the last one may come after the publication: it counts
+        for (DWORD_PTR result; !done; ++sent) {
+            ::InvalidateRect(window, nullptr, TRUE);
+            ::Sleep(150);
+            answered += (::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 300, &result) &&
+                         !::GetUpdateRect(window, nullptr, FALSE)) || done;
+        }
     });
     DWORD start = ::GetTickCount();
     PublishProgmanGroupTo(list, "CobweldTestNoSuchService");
