@@ -9,7 +9,7 @@ packages=(
     binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
     wine wine64 xvfb xauth x11-utils imagemagick
     fonts-ipafont-gothic fonts-ipafont-mincho
-    googletest locales util-linux
+    googletest locales util-linux procps
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds, then shows the launcher with a few entries in a throwaway Wine
-# prefix on a private Xvfb, and saves a picture of its main window into the
-# build tree. Prints the picture's path. Usage: scripts/screenshot.sh
+# prefix on a private Xvfb, and saves a picture of its main window as
+# docs/main-window.png, the one the README shows. Prints the picture's path.
+# Usage: scripts/screenshot.sh
 # Xvfb has no window manager, so the picture shows the client area without
 # the caption bar.
 set -euo pipefail
@@ -56,7 +57,8 @@ for _ in $(seq 100); do
 done
 sleep 2 # let the rows and their icons paint
 
-shot="$build/cobweld-main-window.png"
+mkdir -p "$root/docs"
+shot="$root/docs/main-window.png"
 if [ -n "$geometry" ]; then
     import -window root -crop "$geometry" +repage "$shot"
 else
