@@ -1,18 +1,12 @@
 // An entry's settings sets from the main window's system menu: undo the
 // last capture, and the snapshot to and from a registry file.
+#include <cstdlib>
 #include <fstream>
 #include "tests/e2e/E2ETest.h"
 
 namespace {
 
 using SettingsTest = E2ETest;
-
-std::string TempFile(const char* name)
-{
-    char folder[MAX_PATH];
-    ::GetTempPathA(sizeof folder, folder);
-    return folder + std::string(name);
-}
 
 std::string Snapshot(int slot, bool classes = true) { return Dump(HKEY_LOCAL_MACHINE, SnapshotPath(slot), classes); }
 
@@ -52,15 +46,15 @@ TEST_F(SettingsTest, AnEntrysSettingsTravelThroughARegistryFileIntoAnother)
     WriteStoreEntry(0, Notepad("A/B:C", 1));
     WriteStoreEntry(1, Notepad("Other", 2, "old"));
     FillRichTree(Key(HKEY_LOCAL_MACHINE, Widen(SnapshotPath(1))), false);
-    const std::string file = TempFile("CobweldTestSettings.reg"), bad = TempFile("CobweldTestBad.reg");
+    const std::string file = std::getenv("TEMP") + std::string("\\CobweldTestSettings.reg"), bad = file + ".bad";
     ::DeleteFileA(file.c_str());
     HWND main = Start();
     SelectRow(main, IDC_PROGRAM_LIST, 0);
     PostSysCommand(main, IDM_EXPORT_SETTINGS);
     HWND save = WaitDialog(launcher.Id(), FromUtf8(u8"レジストリのエクスポート")); // named after the title
     EXPECT_TRUE(WaitUntil([&] { return ItemText(save, 0x47c) == "A_B_C.reg" || ItemText(save, 0x480) == "A_B_C.reg"; }));
-    ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのエクスポート"), file));
-    ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのエクスポート"), file) &&
+                WaitUntil([&] { return ::GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }));
     const std::string old = Snapshot(2);
     SelectRow(main, IDC_PROGRAM_LIST, 1);
     PostSysCommand(main, IDM_IMPORT_SETTINGS);

@@ -21,64 +21,13 @@ using namespace driver;
 
 namespace {
 
-// A stand-in for Program Manager on a thread of the test: a DDE server for
-// service and topic "PROGMAN" that records every execute and accepts it, or
-// refuses it. Wine's desktop serves "PROGMAN" too, but a connect reaches the
-// server registered last first.
-class CRecorder {
-public:
-    explicit CRecorder(bool refuse = false);
-    ~CRecorder();
-    // Every execute received so far, as sent (terminating NUL included).
-    std::vector<std::string> Commands();
-
-private:
-    static HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV, HSZ topic, HSZ, HDDEDATA data, ULONG_PTR, ULONG_PTR);
-    bool m_bRefuse;
-    std::mutex m_lock;
-    std::vector<std::string> m_commands;
-    DWORD m_dwThreadId = 0;
-    std::thread m_thread;
-};
-
-CRecorder* g_recorder = nullptr;
+std::mutex g_lock;
+std::vector<std::string> g_commands;
+bool g_refuse = false;
 DWORD g_instance = 0;
 HSZ g_topic = nullptr;
 
-CRecorder::CRecorder(bool refuse) : m_bRefuse(refuse)
-{
-    g_recorder = this;
-    HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    m_thread = std::thread([&] {
-        m_dwThreadId = ::GetCurrentThreadId();
-        ::DdeInitializeA(&g_instance, Callback, CBF_FAIL_ADVISES | CBF_FAIL_POKES | CBF_FAIL_REQUESTS, 0);
-        HSZ service = g_topic = ::DdeCreateStringHandleA(g_instance, "PROGMAN", CP_WINANSI);
-        ::DdeNameService(g_instance, service, nullptr, DNS_REGISTER);
-        ::SetEvent(ready);
-        MSG msg;
-        while (::GetMessageA(&msg, nullptr, 0, 0) > 0)
-            ::DispatchMessageA(&msg);
-        ::DdeNameService(g_instance, service, nullptr, DNS_UNREGISTER);
-        ::DdeFreeStringHandle(g_instance, service);
-        ::DdeUninitialize(g_instance);
-    });
-    ::WaitForSingleObject(ready, kTimeout);
-    ::CloseHandle(ready);
-}
-
-CRecorder::~CRecorder()
-{
-    ::PostThreadMessageA(m_dwThreadId, WM_QUIT, 0, 0);
-    m_thread.join();
-}
-
-std::vector<std::string> CRecorder::Commands()
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_commands;
-}
-
-HDDEDATA CALLBACK CRecorder::Callback(UINT type, UINT, HCONV, HSZ topic, HSZ, HDDEDATA data, ULONG_PTR, ULONG_PTR)
+HDDEDATA CALLBACK RecorderCallback(UINT type, UINT, HCONV, HSZ topic, HSZ, HDDEDATA data, ULONG_PTR, ULONG_PTR)
 {
     if (type == XTYP_CONNECT)
         return reinterpret_cast<HDDEDATA>(::DdeCmpStringHandles(topic, g_topic) == 0);
@@ -86,10 +35,47 @@ HDDEDATA CALLBACK CRecorder::Callback(UINT type, UINT, HCONV, HSZ topic, HSZ, HD
         return nullptr;
     std::string bytes(::DdeGetData(data, nullptr, 0, 0), '\0');
     ::DdeGetData(data, reinterpret_cast<BYTE*>(&bytes[0]), (DWORD)bytes.size(), 0);
-    std::lock_guard<std::mutex> guard(g_recorder->m_lock);
-    g_recorder->m_commands.push_back(bytes);
-    return reinterpret_cast<HDDEDATA>(g_recorder->m_bRefuse ? DDE_FNOTPROCESSED : DDE_FACK);
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_commands.push_back(bytes);
+    return reinterpret_cast<HDDEDATA>(g_refuse ? DDE_FNOTPROCESSED : DDE_FACK);
 }
+
+// A stand-in for Program Manager on a thread of the test, for the life of
+// the object: a DDE server for service and topic "PROGMAN" that records
+// every execute (Commands: each as sent, its NUL included) and accepts it,
+// or refuses it. Wine's desktop serves "PROGMAN" too, but a connect reaches
+// the server registered last first.
+struct CRecorder {
+    explicit CRecorder(bool refuse = false)
+    {
+        g_refuse = refuse;
+        g_commands.clear();
+        CHandle ready(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        thread = std::thread([&] {
+            threadId = ::GetCurrentThreadId();
+            ::DdeInitializeA(&g_instance, RecorderCallback, CBF_FAIL_ADVISES | CBF_FAIL_POKES | CBF_FAIL_REQUESTS, 0);
+            ::DdeNameService(g_instance, g_topic = ::DdeCreateStringHandleA(g_instance, "PROGMAN", CP_WINANSI), 0,
+                             DNS_REGISTER);
+            ::SetEvent(ready);
+            for (MSG msg; ::GetMessageA(&msg, nullptr, 0, 0) > 0;)
+                ::DispatchMessageA(&msg);
+            ::DdeUninitialize(g_instance);
+        });
+        ::WaitForSingleObject(ready, kTimeout);
+    }
+    ~CRecorder()
+    {
+        ::PostThreadMessageA(threadId, WM_QUIT, 0, 0);
+        thread.join();
+    }
+    std::vector<std::string> Commands()
+    {
+        std::lock_guard<std::mutex> guard(g_lock);
+        return g_commands;
+    }
+    DWORD threadId = 0;
+    std::thread thread;
+};
 
 } // namespace
 

@@ -12,12 +12,6 @@ using namespace driver;
 
 namespace {
 
-std::wstring TempFolder()
-{
-    wchar_t folder[MAX_PATH];
-    return std::wstring(folder, ::GetTempPathW(MAX_PATH, folder));
-}
-
 // Each test has its own keys HKCU\Software\CobweldTest\RegFile\<test>\... and
 // its own files <temp>\<test>.a.reg and .b.reg.
 class RegFile : public ::testing::Test {
@@ -28,7 +22,7 @@ protected:
     ~RegFile() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, Base().c_str()), DeleteFileW(m_a.c_str()), DeleteFileW(m_b.c_str()); }
     const bool m_leftoversRemoved = (::RegDeleteTreeW(HKEY_CURRENT_USER, Base().c_str()), true); // before the keys are made
     Key m_base{HKEY_CURRENT_USER, Base()}, m_src{m_base, L"Src"}, m_dst{m_base, L"Dst"};
-    const std::wstring m_a = TempFolder() + Test() + L".a.reg", m_b = TempFolder() + Test() + L".b.reg";
+    const std::wstring m_a = _wgetenv(L"TEMP") + (L"\\" + Test()) + L".a.reg", m_b = m_a + L".b";
 };
 
 std::string ReadBytes(const std::wstring& path)
