@@ -3,6 +3,7 @@
 // them can be copied, and Detach hands the resource over to a caller.
 #pragma once
 #include <windows.h>
+#include <ddeml.h>
 #include <objbase.h>
 
 // An open registry key. Open and Create return the registry's result and hold
@@ -165,4 +166,19 @@ public:
 
 private:
     HRESULT m_hr;
+};
+
+// A string handle of a DDE instance.
+class CDdeString {
+public:
+    CDdeString(DWORD instance, const char* text)
+        : m_dwInstance(instance), m_hsz(::DdeCreateStringHandleA(instance, text, CP_WINANSI)) {}
+    ~CDdeString() { if (m_hsz) ::DdeFreeStringHandle(m_dwInstance, m_hsz); }
+    CDdeString(const CDdeString&) = delete;
+    CDdeString& operator=(const CDdeString&) = delete;
+    operator HSZ() const { return m_hsz; }
+
+private:
+    DWORD m_dwInstance;
+    HSZ m_hsz;
 };

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
-#include <vector>
 
 std::string LoadStr(UINT id)
 {
@@ -12,10 +11,7 @@ std::string LoadStr(UINT id)
     int length = ::LoadStringW(AfxGetInstanceHandle(), id, reinterpret_cast<LPWSTR>(&text), 0);
     if (length <= 0 || !text)
         return std::string();
-    int size = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text, length, &result[0], size, nullptr, nullptr);
-    return result;
+    return Narrow(std::wstring(text, static_cast<size_t>(length)));
 }
 
 std::string FromUtf8(const char* utf8)
@@ -23,15 +19,10 @@ std::string FromUtf8(const char* utf8)
     int wide = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
     if (wide <= 0)
         return std::string();
-    std::vector<wchar_t> buffer(static_cast<size_t>(wide));
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer.data(), wide);
-    int size = ::WideCharToMultiByte(CP_ACP, 0, buffer.data(), -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return std::string();
-    std::string result(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, buffer.data(), -1, &result[0], size, nullptr, nullptr);
-    result.resize(static_cast<size_t>(size) - 1);
-    return result;
+    std::wstring text(static_cast<size_t>(wide), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &text[0], wide);
+    text.resize(static_cast<size_t>(wide) - 1);
+    return Narrow(text);
 }
 
 std::wstring Widen(const std::string& text)

@@ -23,22 +23,15 @@ void DeleteEntry(CProgramEntry* entry)
 // kept all the same, as a write-back in place would keep them.
 bool KeepKeysBeyond(HKEY oldEntries, HKEY staging, int count)
 {
-    wchar_t name[260];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name / sizeof name[0];
-        LONG rc = ::RegEnumKeyExW(oldEntries, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            return true;
+    return ForEachSubkey(oldEntries, [&](const wchar_t* name) {
         wchar_t* end = nullptr;
         long number = std::wcstol(name, &end, 10);
-        bool listsOwn = *end == L'\0' && number >= 0 && number <= count && std::to_wstring(number) == name;
-        if (rc != ERROR_SUCCESS || listsOwn)
-            continue;
+        if (*end == L'\0' && number >= 0 && number <= count && std::to_wstring(number) == name)
+            return true;
         CRegKey from, to;
-        if (from.Open(oldEntries, name) != ERROR_SUCCESS || to.Create(staging, name) != ERROR_SUCCESS
-            || !CopyRegistryTree(from, to))
-            return false;
-    }
+        return from.Open(oldEntries, name) == ERROR_SUCCESS && to.Create(staging, name) == ERROR_SUCCESS
+            && CopyRegistryTree(from, to);
+    });
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "progman/DdeClient.h"
 #include <cstring>
+#include "framework/Scoped.h"
 
 namespace {
 
@@ -11,22 +12,9 @@ bool g_bLastRefused = false;
 // A conversation was opened in the current instance.
 bool g_bConnectedBefore = false;
 
-// A string handle of the instance, freed when done.
-class CDdeString {
-public:
-    explicit CDdeString(const char* text) : m_hsz(::DdeCreateStringHandleA(g_dwDdeInstance, text, CP_WINANSI)) {}
-    ~CDdeString() { if (m_hsz) ::DdeFreeStringHandle(g_dwDdeInstance, m_hsz); }
-    CDdeString(const CDdeString&) = delete;
-    CDdeString& operator=(const CDdeString&) = delete;
-    operator HSZ() const { return m_hsz; }
-
-private:
-    HSZ m_hsz;
-};
-
 bool TryConnect(const char* service, const char* topic)
 {
-    CDdeString hszService(service), hszTopic(topic);
+    CDdeString hszService(g_dwDdeInstance, service), hszTopic(g_dwDdeInstance, topic);
     if (hszService && hszTopic)
         g_hConversation = ::DdeConnect(g_dwDdeInstance, hszService, hszTopic, nullptr);
     if (g_hConversation)

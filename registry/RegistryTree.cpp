@@ -234,6 +234,20 @@ void DeleteRegistryTree(HKEY parent, const char* path)
     ::RegDeleteKeyA(parent, path);
 }
 
+bool ForEachSubkey(HKEY key, const std::function<bool(const wchar_t* name)>& visit)
+{
+    // Key names have at most 256 characters under Wine (255 on Windows).
+    wchar_t name[260];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name / sizeof name[0];
+        LONG rc = ::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            return true;
+        if (rc != ERROR_SUCCESS || !visit(name))
+            return false;
+    }
+}
+
 bool RegistryKeyExists(HKEY parent, const char* path)
 {
     CRegKey key;

@@ -1,6 +1,7 @@
 // Recursive copy and removal of registry key trees.
 #pragma once
 #include <windows.h>
+#include <functional>
 
 // Copies every value and subkey of source, at every depth, into destination:
 // each key's values first, then its subkeys depth-first, with their classes.
@@ -18,6 +19,11 @@ void DeleteRegistryTree(HKEY parent, const char* path);
 // FALSE for a null path, an empty one or one made of backslashes only: the
 // registry opens such a path as the parent key itself.
 bool NamesKeyBelow(const char* path);
+
+// Calls visit with the name of each subkey of key, in the registry's order,
+// until it returns false; visit must not add or remove subkeys of key.
+// Returns false when visit stopped the walk or the enumeration failed.
+bool ForEachSubkey(HKEY key, const std::function<bool(const wchar_t* name)>& visit);
 
 // True when parent\path can be opened for reading.
 bool RegistryKeyExists(HKEY parent, const char* path);

@@ -88,13 +88,12 @@ public:
         if (!m_descriptor)
             return;
         ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, m_descriptor);
-        wchar_t name[260];
-        for (DWORD index = 0, length = 260; ::RegEnumKeyExW(key, index, name, &length, 0, 0, 0, 0) == ERROR_SUCCESS;
-             ++index, length = 260) {
+        ForEachSubkey(key, [&](const wchar_t* name) {
             CRegKey subkey;
             if (subkey.Open(key, name, WRITE_DAC | KEY_ENUMERATE_SUB_KEYS) == ERROR_SUCCESS)
                 Apply(subkey);
-        }
+            return true;
+        });
     }
 
 private:

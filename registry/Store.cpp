@@ -16,19 +16,12 @@ HKEY g_hStoreRoot = HKEY_LOCAL_MACHINE;
 // user's private snapshot) does not keep the others from coming along.
 void CopyReadableSnapshots(HKEY from, HKEY to)
 {
-    wchar_t name[260];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name / sizeof name[0];
-        LONG rc = ::RegEnumKeyExW(from, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_MORE_DATA)
-            continue;
-        if (rc != ERROR_SUCCESS)
-            return;
+    ForEachSubkey(from, [&](const wchar_t* name) {
         CRegKey source, destination;
-        if (source.Open(from, name) == ERROR_SUCCESS
-            && destination.Create(to, name) == ERROR_SUCCESS)
+        if (source.Open(from, name) == ERROR_SUCCESS && destination.Create(to, name) == ERROR_SUCCESS)
             CopyRegistryTree(source, destination);
-    }
+        return true;
+    });
 }
 
 // The entries come last and in one rename: a copy cut short leaves no

@@ -201,14 +201,21 @@ BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
         PublishProgmanGroup(*m_pProgramList);
         return TRUE;
     case IDM_UNDO_CAPTURE:
-        OnUndoCapture();
-        return TRUE;
     case IDM_EXPORT_SETTINGS:
-        OnExportSettings();
+    case IDM_IMPORT_SETTINGS: {
+        // Like the entry commands: nothing while a launch runs.
+        int sel = GetSelectedEntry();
+        if (m_launch.IsRunning() || sel < 0)
+            return TRUE;
+        CProgramEntry& entry = *m_pProgramList->GetAt(sel);
+        if (id == IDM_UNDO_CAPTURE)
+            OnUndoCapture(entry);
+        else if (id == IDM_EXPORT_SETTINGS)
+            OnExportSettings(entry);
+        else
+            OnImportSettings(entry);
         return TRUE;
-    case IDM_IMPORT_SETTINGS:
-        OnImportSettings();
-        return TRUE;
+    }
     case SC_CLOSE:
         // The one close flow: the window's close button, Alt+F4, the Exit
         // button and the end of a launch all come here.

@@ -69,10 +69,11 @@ private:
     // once it has ended, the capture is completed first.
     bool EndWaitForClose();
 
-    // LauncherDlgSettings.cpp: the selected entry's settings sets.
-    void OnUndoCapture();
-    void OnExportSettings();
-    void OnImportSettings();
+    // LauncherDlgSettings.cpp: the selected entry's settings sets, never
+    // called while a launch runs.
+    void OnUndoCapture(CProgramEntry& entry);
+    void OnExportSettings(CProgramEntry& entry);
+    void OnImportSettings(CProgramEntry& entry);
     // Greys the undo command when the selected entry has nothing to undo.
     void UpdateSettingsMenu();
 

@@ -1,6 +1,5 @@
 // The selected entry's settings sets, from the system menu: undo the last
-// capture, and the snapshot to and from a registry file. None of them acts
-// while a launch runs or without a selected row.
+// capture, and the snapshot to and from a registry file.
 #include "ui/LauncherDlg.h"
 #include "framework/FileDialog.h"
 #include "framework/Text.h"
@@ -26,40 +25,30 @@ void CLauncherDlg::UpdateSettingsMenu()
     ::EnableMenuItem(GetSystemMenu(FALSE), IDM_UNDO_CAPTURE, MF_BYCOMMAND | (undoable ? MF_ENABLED : MF_GRAYED));
 }
 
-void CLauncherDlg::OnUndoCapture()
+void CLauncherDlg::OnUndoCapture(CProgramEntry& entry)
 {
-    int sel = GetSelectedEntry();
-    if (m_launch.IsRunning() || sel < 0 || !m_pProgramList->GetAt(sel)->HasPreviousSnapshot())
+    if (!entry.HasPreviousSnapshot())
         return;
-    CProgramEntry* entry = m_pProgramList->GetAt(sel);
-    std::string question = FieldText(entry->m_szTitle) + LoadStr(IDS_CONFIRM_UNDO);
+    std::string question = FieldText(entry.m_szTitle) + LoadStr(IDS_CONFIRM_UNDO);
     if (MessageBox(question.c_str(), "Cobweld", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    if (!entry->UndoCapture())
+    if (!entry.UndoCapture())
         MessageBox(LoadStr(IDS_UNDO_FAILED).c_str(), nullptr, MB_OK);
 }
 
-void CLauncherDlg::OnExportSettings()
+void CLauncherDlg::OnExportSettings(CProgramEntry& entry)
 {
-    int sel = GetSelectedEntry();
-    if (m_launch.IsRunning() || sel < 0)
-        return;
-    CProgramEntry* entry = m_pProgramList->GetAt(sel);
-    std::string name = Narrow(FileNameFromTitle(Widen(FieldText(entry->m_szTitle)))) + ".reg";
+    std::string name = Narrow(FileNameFromTitle(Widen(FieldText(entry.m_szTitle)))) + ".reg";
     CFileDialog dialog(FALSE, "reg", name.c_str(), kFileDialogFlags | OFN_OVERWRITEPROMPT,
                        LoadStr(IDS_REG_FILTER).c_str(), this);
     std::string title = LoadStr(IDS_EXPORT_TITLE);
     dialog.m_ofn.lpstrTitle = title.c_str();
-    if (dialog.DoModal() == IDOK && !entry->ExportSnapshot(Widen(dialog.GetPathName())))
+    if (dialog.DoModal() == IDOK && !entry.ExportSnapshot(Widen(dialog.GetPathName())))
         MessageBox(LoadStr(IDS_EXPORT_FAILED).c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
 }
 
-void CLauncherDlg::OnImportSettings()
+void CLauncherDlg::OnImportSettings(CProgramEntry& entry)
 {
-    int sel = GetSelectedEntry();
-    if (m_launch.IsRunning() || sel < 0)
-        return;
-    CProgramEntry* entry = m_pProgramList->GetAt(sel);
     CFileDialog dialog(TRUE, "reg", nullptr, kFileDialogFlags | OFN_FILEMUSTEXIST, LoadStr(IDS_REG_FILTER).c_str(),
                        this);
     std::string title = LoadStr(IDS_IMPORT_TITLE);
@@ -68,6 +57,6 @@ void CLauncherDlg::OnImportSettings()
         return;
     // The live settings are not touched: the next launch restores the set.
     RegFileError error;
-    if (!entry->ImportSnapshot(Widen(dialog.GetPathName()), &error))
+    if (!entry.ImportSnapshot(Widen(dialog.GetPathName()), &error))
         MessageBox(ImportErrorText(dialog.GetPathName(), error).c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
 }

@@ -1,6 +1,7 @@
 #include "tests/driver/Driver.h"
 #include <sddl.h>
 #include <map>
+#include "framework/Scoped.h"
 #include "framework/Text.h"
 
 namespace driver {
@@ -102,12 +103,11 @@ std::string BinDir()
 
 std::string Dump(HKEY root, const std::string& path, bool classes)
 {
-    HKEY key;
+    CRegKey key;
     std::string out;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (key.Open(root, path.c_str()) != ERROR_SUCCESS)
         return "<missing>";
     DumpKey(key, ".", classes, out);
-    ::RegCloseKey(key);
     return out;
 }
 
@@ -143,14 +143,12 @@ void DeleteTree(HKEY root, const std::string& path)
 
 void SetTreeDacl(HKEY root, const std::string& path, const char* sddl)
 {
+    CRegKey dacl;
+    CLocalPtr<void> descriptor;
+    if (dacl.Open(root, path.c_str(), WRITE_DAC) == ERROR_SUCCESS
+        && ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        ::RegSetKeySecurity(dacl, DACL_SECURITY_INFORMATION, descriptor);
     HKEY key;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
-        ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr);
-        ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
-        ::LocalFree(descriptor);
-        ::RegCloseKey(key);
-    }
     char name[256];
     for (DWORD i = 0, size = 256; !::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) &&
                                   !::RegEnumKeyExA(key, i, name, &size, 0, 0, 0, 0); ++i, size = 256)
