@@ -1,5 +1,6 @@
 #include "app/LauncherApp.h"
 #include "app/InstanceProbe.h"
+#include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "registry/Store.h"
 #include "resources/resource.h"
@@ -21,6 +22,9 @@ BOOL CLauncherApp::InitInstance()
     }
 
     SelectStoreRoot();
+    // The system's progress dialog and taskbar button are COM objects of
+    // this thread's.
+    CComInit com;
     {
         // Constructing the window loads the entry list. The store follows
         // every change as it is made; destroying the window at the end of

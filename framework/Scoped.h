@@ -142,12 +142,19 @@ template <class T>
 class CComPtr {
 public:
     CComPtr() = default;
-    ~CComPtr() { if (m_p) m_p->Release(); }
+    ~CComPtr() { Reset(); }
     CComPtr(const CComPtr&) = delete;
     CComPtr& operator=(const CComPtr&) = delete;
     T* operator->() const { return m_p; }
-    T** operator&() { return &m_p; }
-    void** Out() { return reinterpret_cast<void**>(&m_p); }
+    // For a call that fills the pointer: whatever it held is released first.
+    T** operator&() { Reset(); return &m_p; }
+    void** Out() { Reset(); return reinterpret_cast<void**>(&m_p); }
+    void Reset()
+    {
+        if (m_p)
+            m_p->Release();
+        m_p = nullptr;
+    }
     explicit operator bool() const { return m_p != nullptr; }
 
 private:

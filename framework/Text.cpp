@@ -14,6 +14,21 @@ std::string LoadStr(UINT id)
     return Narrow(std::wstring(text, static_cast<size_t>(length)));
 }
 
+std::string FormatStr(UINT id, std::initializer_list<std::string> args)
+{
+    std::string format = LoadStr(id), text;
+    for (size_t i = 0; i < format.size(); ++i) {
+        size_t n = i + 1 < format.size() ? static_cast<size_t>(format[i + 1] - '1') : args.size();
+        if (format[i] == '%' && n < args.size()) {
+            text += args.begin()[n];
+            ++i;
+        } else {
+            text += format[i];
+        }
+    }
+    return text;
+}
+
 std::string FromUtf8(const char* utf8)
 {
     int wide = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);

@@ -3,10 +3,14 @@
 #pragma once
 #include <windows.h>
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 
 // A string of the program's string table, converted to the ANSI code page.
 std::string LoadStr(UINT id);
+// A string of the string table with %1, %2... replaced by args[0], args[1]...
+// ('%' is never the second byte of a double-byte character).
+std::string FormatStr(UINT id, std::initializer_list<std::string> args);
 // A UTF-8 text of the sources, converted to the ANSI code page.
 std::string FromUtf8(const char* utf8);
 // ANSI code page <-> UTF-16.

@@ -1,58 +1,64 @@
-// A launch as the main window sees it: from the restore of the entry's
-// settings until the wait for its program is over or abandoned.
-//
-// The wait runs on a thread of its own, which captures the settings once the
-// program has ended. The thread works on its own copy of what the capture
-// needs and knows nothing of the window but the handle it posts to, so it
-// may outlive the window. It captures only after AllowCapture: the window
-// lets it begin only while it asks the user nothing, so that an answer to
-// "abandon the wait?" still decides.
+// A launch as the main window sees it: from the check of the entry's settings
+// key until its settings are captured back, or the launch ends otherwise.
+// The long steps are jobs (launcher/Job.h) that the window runs; this object
+// keeps the step the launch is at, what its jobs work on, and the program.
 #pragma once
 #include <windows.h>
 #include <memory>
 #include <string>
+#include "framework/Scoped.h"
+#include "launcher/Job.h"
 
 class CLaunchState {
 public:
+    enum Phase {
+        IDLE,
+        CHECKING,  // the settings key is checked for changes made outside
+        RESTORING, // the entry's settings are put in place
+        WAITING,   // the program runs, or has ended and its capture waits
+        CAPTURING  // the program's settings are taken back
+    };
+
     CLaunchState() = default;
-    // A wait still running is abandoned.
-    ~CLaunchState();
     CLaunchState(const CLaunchState&) = delete;
     CLaunchState& operator=(const CLaunchState&) = delete;
 
-    // The entry's settings are being restored and its program started.
-    void BeginStart();
-    // The start failed: idle again.
+    // A launch of the entry with this settings key and slot begins; keep:
+    // the program's settings are taken back when it ends.
+    void Begin(const std::string& settingsName, int slot, bool keep);
+    void SetPhase(Phase phase) { m_nPhase = phase; }
+    Phase GetPhase() const { return m_nPhase; }
+    const std::string& SettingsName() const { return m_strSettingsName; }
+    int Slot() const { return m_nSlot; }
+    bool Keeps() const { return m_bKeep; }
+
+    // The program, started: its wait is the work of a job. The work ends
+    // when the program has ended (true) or the job is asked to stop (false);
+    // the program then runs on, unwatched.
+    void SetProgram(HANDLE process);
+    CJob::Work WaitWork() const;
+    // While waiting: the program has ended (its capture may still wait).
+    void SetProgramEnded() { m_bProgramEnded = true; }
+    bool ProgramEnded() const { return m_bProgramEnded; }
+
+    // The start failed or was called off: idle again, and the window stays
+    // minimized a moment (see RefusesRestore).
     void StartFailed();
-    // Waits for process, whose handle it takes over. Posts message to notify
-    // when the program has ended and again when its settings are captured
-    // (settingsName into slot). False, idle again, when no thread could start.
-    bool BeginWait(HANDLE process, HWND notify, UINT message, const std::string& settingsName, int slot);
-    // Idle again; a wait that has not ended is abandoned.
+    // Idle again.
     void End();
 
     // A launch runs: the window's entry commands do nothing meanwhile.
     bool IsRunning() const { return m_nPhase != IDLE; }
-    bool IsWaiting() const { return m_nPhase == WAITING; }
     // A launch runs, or a failed start's message was answered a moment ago:
     // under Wine, closing a message box restores its minimized owner.
     bool RefusesRestore() const;
 
-    // While waiting: the program has not ended yet.
-    bool ProgramRunning() const;
-    bool CaptureBegun() const;
-    bool CaptureDone() const;
-    // Lets the capture begin once the program has ended.
-    void AllowCapture();
-    // Lets the capture begin and waits until it is done, the window staying
-    // responsive meanwhile.
-    void FinishCapture();
-
-    struct Wait;
-
 private:
-    enum Phase { IDLE, STARTING, WAITING };
     Phase m_nPhase = IDLE;
+    std::string m_strSettingsName;
+    int m_nSlot = 0;
+    bool m_bKeep = false;
+    bool m_bProgramEnded = false;
+    std::shared_ptr<CHandle> m_pProgram;
     DWORD m_dwFailedTick = 0;
-    std::shared_ptr<Wait> m_pWait;
 };

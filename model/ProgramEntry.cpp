@@ -131,14 +131,14 @@ CProgramEntry& CProgramEntry::CopyFrom(const CProgramEntry& source)
     return *this;
 }
 
-int CProgramEntry::CaptureSnapshot()
+int CProgramEntry::CaptureSnapshot(const Snapshot::Progress& progress)
 {
-    return Snapshot::Capture(FieldText(m_szRegistry), m_nSaveSlot) ? 1 : 0;
+    return Snapshot::Capture(FieldText(m_szRegistry), m_nSaveSlot, progress) ? 1 : 0;
 }
 
-int CProgramEntry::RestoreSnapshot()
+int CProgramEntry::RestoreSnapshot(bool keep, const Snapshot::Progress& progress)
 {
-    return Snapshot::Restore(FieldText(m_szRegistry), m_nSaveSlot) ? 1 : 0;
+    return Snapshot::Restore(FieldText(m_szRegistry), m_nSaveSlot, keep, progress) ? 1 : 0;
 }
 
 void CProgramEntry::DiscardSnapshot()
@@ -147,11 +147,10 @@ void CProgramEntry::DiscardSnapshot()
     m_nSaveSlot = 0;
 }
 
-int CProgramEntry::CaptureFirstSnapshot(int slot)
+int CProgramEntry::CaptureFirstSnapshot(int slot, const Snapshot::Progress& progress)
 {
-    Snapshot::Discard(slot);
     m_nSaveSlot = slot;
-    return CaptureSnapshot();
+    return CaptureSnapshot(progress);
 }
 
 bool CProgramEntry::HasPreviousSnapshot() const
@@ -159,26 +158,8 @@ bool CProgramEntry::HasPreviousSnapshot() const
     return Snapshot::HasPrevious(m_nSaveSlot);
 }
 
-bool CProgramEntry::UndoCapture()
+HANDLE CProgramEntry::LaunchEntry()
 {
-    return Snapshot::Undo(m_nSaveSlot);
-}
-
-bool CProgramEntry::ExportSnapshot(const std::wstring& path) const
-{
-    return Snapshot::Export(m_nSaveSlot, FieldText(m_szRegistry), path);
-}
-
-bool CProgramEntry::ImportSnapshot(const std::wstring& path, RegFileError* error)
-{
-    return Snapshot::Import(m_nSaveSlot, path, error);
-}
-
-HANDLE CProgramEntry::LaunchEntry(const std::function<void()>& restoreFailed)
-{
-    if (!RestoreSnapshot())
-        restoreFailed();
-
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;

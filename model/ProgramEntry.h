@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <functional>
 #include <string>
-#include "registry/RegFile.h"
+#include "registry/Snapshot.h"
 
 class CProgramEntry {
 public:
@@ -32,28 +32,21 @@ public:
     CProgramEntry& CopyFrom(const CProgramEntry& source);
 
     // The snapshot of the settings key m_szRegistry in slot m_nSaveSlot
-    // (registry/Snapshot.h); 1 on success.
-    int CaptureSnapshot();
-    int RestoreSnapshot();
+    // (registry/Snapshot.h); 1 on success. A restore with keep set records
+    // that the program's changes are taken back into this entry.
+    int CaptureSnapshot(const Snapshot::Progress& progress = nullptr);
+    int RestoreSnapshot(bool keep, const Snapshot::Progress& progress = nullptr);
     // Afterwards the entry has no slot.
     void DiscardSnapshot();
-    // Takes slot, emptied of whatever an entry removed earlier left there,
-    // and captures the first snapshot into it.
-    int CaptureFirstSnapshot(int slot);
+    // Takes slot, which FirstFreeSnapshotSlot gave, and captures the first
+    // snapshot into it.
+    int CaptureFirstSnapshot(int slot, const Snapshot::Progress& progress = nullptr);
 
     // The settings the last capture replaced, kept beside the snapshot.
     bool HasPreviousSnapshot() const;
-    // Swaps the snapshot and the previous settings.
-    bool UndoCapture();
-    // The snapshot as a registry file that names the settings key.
-    bool ExportSnapshot(const std::wstring& path) const;
-    // A registry file becomes the snapshot, as a capture would make it.
-    bool ImportSnapshot(const std::wstring& path, RegFileError* error);
-
-    // Restores the snapshot and starts the program. A failed restore calls
-    // restoreFailed before the program starts, which it then does all the
-    // same. Returns the process handle, owned by the caller, or 0.
-    HANDLE LaunchEntry(const std::function<void()>& restoreFailed);
+    // Starts the program, its settings restored before (RestoreSnapshot).
+    // Returns the process handle, owned by the caller, or 0.
+    HANDLE LaunchEntry();
 
     char m_szTitle[100];
     char m_szCommandLine[260];

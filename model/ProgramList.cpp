@@ -12,6 +12,10 @@
 
 namespace {
 
+// The group state as the store keeps it: a value of the Info key itself, 1
+// while the group has not been published since the list changed.
+const char kGroupChangedValue[] = "GroupChanged";
+
 void DeleteEntry(CProgramEntry* entry)
 {
     entry->ReleaseIcon();
@@ -43,7 +47,11 @@ CProgramList::CProgramList() : m_nGroupState(GROUP_STATE_NONE), m_bModified(0)
     if (store.Create(StoreRoot(), STORE_PATH) == ERROR_SUCCESS)
         RecoverKeyTree(store, ENTRIES_KEY, false);
     store.Close();
+    DWORD groupChanged = 0, size = sizeof groupChanged;
     if (entries.Open(StoreRoot(), (std::string(STORE_PATH) + "\\" + ENTRIES_KEY).c_str()) == ERROR_SUCCESS) {
+        if (::RegQueryValueExA(entries, kGroupChangedValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&groupChanged),
+                               &size) == ERROR_SUCCESS && groupChanged == 1)
+            m_nGroupState = GROUP_STATE_CHANGED;
         // The stored list ends at the first key that cannot be opened.
         for (int index = 0;; ++index) {
             CRegKey key;
@@ -87,7 +95,11 @@ void CProgramList::RepairSnapshotSlots()
         int shared = entry->m_nSaveSlot;
         entry->m_nSaveSlot = 0;
         int slot = FirstFreeSnapshotSlot();
-        Snapshot::Copy(shared, slot);
+        // Whatever a slot of 0 or below holds is nobody's: left where it is.
+        if (shared > 0)
+            Snapshot::Copy(shared, slot);
+        else
+            Snapshot::CreateEmpty(slot);
         entry->m_nSaveSlot = slot;
     }
     if (!repair.empty())
@@ -112,7 +124,9 @@ bool CProgramList::Save()
                 return false;
             m_arrEntries[index]->SaveToKey(key);
         }
-        return true;
+        DWORD groupChanged = m_nGroupState == GROUP_STATE_CHANGED ? 1 : 0;
+        return ::RegSetValueExA(staging, kGroupChangedValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&groupChanged),
+                                sizeof groupChanged) == ERROR_SUCCESS;
     }, false);
     if (saved)
         m_bModified = 0;
@@ -131,8 +145,10 @@ CProgramEntry* CProgramList::Add(const CProgramEntry& source)
     return entry;
 }
 
-void CProgramList::RemoveAt(int index)
+void CProgramList::RemoveAt(int index, int* slotToDiscard)
 {
+    if (slotToDiscard)
+        *slotToDiscard = 0;
     if (index < 0 || index >= GetCount())
         return;
     CProgramEntry* entry = m_arrEntries[index];
@@ -140,8 +156,12 @@ void CProgramList::RemoveAt(int index)
     m_nGroupState = GROUP_STATE_CHANGED;
     // A launcher that ends in between leaves a snapshot nobody uses, never a
     // stored entry without its snapshot.
-    if (Save())
-        entry->DiscardSnapshot();
+    if (Save()) {
+        if (slotToDiscard)
+            *slotToDiscard = entry->m_nSaveSlot;
+        else
+            entry->DiscardSnapshot();
+    }
     DeleteEntry(entry);
 }
 
@@ -175,15 +195,32 @@ BOOL CProgramList::MoveDown(int index)
 
 int CProgramList::FirstFreeSnapshotSlot() const
 {
-    // The smallest positive slot no entry uses. With n entries it is at most
-    // n + 1, so only slots up to n + 1 need to be marked.
+    // Of n entries' slots only those up to n + 1 can keep the first free
+    // one from being among them.
     std::vector<bool> used(m_arrEntries.size() + 2);
     for (const CProgramEntry* entry : m_arrEntries) {
         if (entry->m_nSaveSlot >= 1 && entry->m_nSaveSlot < static_cast<int>(used.size()))
             used[entry->m_nSaveSlot] = true;
     }
     int slot = 1;
-    while (used[slot])
+    while ((slot < static_cast<int>(used.size()) && used[slot]) || Snapshot::IsSlotTaken(slot))
         ++slot;
     return slot;
+}
+
+CProgramEntry* CProgramList::FindBySlot(int slot) const
+{
+    for (CProgramEntry* entry : m_arrEntries) {
+        if (slot > 0 && entry->m_nSaveSlot == slot)
+            return entry;
+    }
+    return nullptr;
+}
+
+void CProgramList::SetGroupState(int state)
+{
+    if (state == m_nGroupState)
+        return;
+    m_nGroupState = state;
+    Save();
 }

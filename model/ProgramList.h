@@ -14,10 +14,11 @@ enum {
 
 class CProgramList {
 public:
-    // Loads the entries and sets the group state from the profile value
-    // "Installed" of the application object. An entry without a slot of its
-    // own (none, not positive, or one an earlier entry uses) gets the first
-    // free slot, with a copy of the snapshot it shared; the repair is stored.
+    // Loads the entries and the group state: changed when the store says so,
+    // else from the profile value "Installed" of the application object. An
+    // entry without a slot of its own (none, not positive, or one an earlier
+    // entry uses) gets the first free slot, with a copy of the snapshot it
+    // shared, or an empty one; the repair is stored.
     CProgramList();
     // Stores the list if a change could not be stored when it was made, then
     // deletes every entry.
@@ -31,18 +32,26 @@ public:
     // removed or the list destroyed.
     CProgramEntry* GetAt(int index) const { return m_arrEntries[index]; }
 
-    // Each change is stored at once and sets the group state to
+    // The entry whose snapshot is in slot, or NULL.
+    CProgramEntry* FindBySlot(int slot) const;
+
+    // Each change is stored at once, with the group state, which it sets to
     // GROUP_STATE_CHANGED. Add returns the list's own copy.
     CProgramEntry* Add(const CProgramEntry& source);
-    // Removes the entry from the store, then discards its snapshot.
-    void RemoveAt(int index);
+    // Removes the entry from the store, then discards its snapshot; with
+    // slotToDiscard, leaves that to the caller: the slot, or 0 when the list
+    // could not be stored (a stored entry must keep its snapshot).
+    void RemoveAt(int index, int* slotToDiscard = nullptr);
     void Replace(int index, const CProgramEntry& source);
     BOOL MoveUp(int index);
     BOOL MoveDown(int index);
 
-    // The smallest positive slot no entry uses.
+    // The smallest positive slot that no entry uses and that holds nothing
+    // (Snapshot::IsSlotTaken).
     int FirstFreeSnapshotSlot() const;
 
+    // Sets the group state and stores it with the list.
+    void SetGroupState(int state);
     int m_nGroupState;
 
 private:

@@ -101,7 +101,7 @@ void PublishProgmanGroupTo(CProgramList& list, const char* service)
         AddItem(BuildEntryItemCommand(launcherPath, i, *list.GetAt(i)), launcherPath, item,
                 names.Take(item.strTitle));
     }
-    list.m_nGroupState = GROUP_STATE_NONE;
+    list.SetGroupState(GROUP_STATE_NONE);
 }
 
 GroupStepAction DecideCloseGroupStep(int groupState, bool groupExists)

@@ -1,4 +1,6 @@
 #include "registry/RegistryTree.h"
+#include <algorithm>
+#include <cstring>
 #include "framework/Scoped.h"
 #include "framework/Text.h"
 
@@ -70,12 +72,17 @@ bool GrowNameBuffer(CTreeBuffer& name, DWORD longestName)
     return wanted > current && name.Obtain(wanted);
 }
 
+// Room kept after a value's data in the transfer buffer. Given string data
+// without its terminator, the platform adds one when the character after the
+// data is NUL: the copy fills these bytes first, so data arrives as it was.
+const DWORD VALUE_SLACK = 4;
+
 // ERROR_MORE_DATA from the value enumeration: the data did not fit (the
 // needed size came back in dataSize), or else the name did not.
 bool GrowForValue(HKEY source, DWORD dataSize, CTreeBuffer& data, CTreeBuffer& name)
 {
-    if (dataSize > data.Size())
-        return data.Obtain(dataSize);
+    if (dataSize > data.Size() - VALUE_SLACK)
+        return dataSize <= MAX_BUFFER_BYTES - VALUE_SLACK && data.Obtain(dataSize + VALUE_SLACK);
     DWORD longestName = 0;
     if (::RegQueryInfoKeyW(source, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                            &longestName, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
@@ -98,12 +105,26 @@ bool GrowForSubkey(HKEY source, CTreeBuffer& name, CTreeBuffer& classBuffer)
     return grown;
 }
 
-int CopyValues(HKEY source, HKEY destination, CTreeBuffer& data, CTreeBuffer& name)
+// One copy's (or walk's) buffers and what its caller asked for. One transfer
+// buffer and one name buffer serve the whole tree (a pair per level costs
+// more than the copying on deep trees). The transfer buffer holds a value's
+// data in the value pass and a subkey's class in the subkey pass.
+struct CTreeCopy {
+    CTreeBuffer buffer, name;
+    const CTreeWalk* walk = nullptr;
+    CTreeFingerprint* fingerprint = nullptr;
+    bool progress = false;
+};
+
+// destination NULL: the values are only read.
+int CopyValues(HKEY source, HKEY destination, CTreeCopy& copy, ULONGLONG path)
 {
+    CTreeBuffer& data = copy.buffer;
+    CTreeBuffer& name = copy.name;
     int attempts = 0;
     for (DWORD index = 0;;) {
         DWORD nameLength = name.CharCount();
-        DWORD dataSize = data.Size();
+        DWORD dataSize = data.Size() - VALUE_SLACK;
         DWORD type = REG_NONE;
         LONG rc = ::RegEnumValueW(source, index, name.Chars(), &nameLength, nullptr, &type,
                                   data.Bytes(), &dataSize);
@@ -116,17 +137,32 @@ int CopyValues(HKEY source, HKEY destination, CTreeBuffer& data, CTreeBuffer& na
         }
         if (rc != ERROR_SUCCESS)
             return 0;
-        if (::RegSetValueExW(destination, name.Chars(), 0, type, data.Bytes(), dataSize) != ERROR_SUCCESS)
-            return 0;
+        if (copy.fingerprint)
+            copy.fingerprint->AddValue(path, name.Chars(), nameLength, type, data.Bytes(), dataSize);
+        if (destination) {
+            std::memset(data.Bytes() + dataSize, 0xFF, VALUE_SLACK);
+            if (::RegSetValueExW(destination, name.Chars(), 0, type, data.Bytes(), dataSize) != ERROR_SUCCESS)
+                return 0;
+        }
         attempts = 0;
         ++index;
     }
 }
 
-int CopyTree(HKEY source, HKEY destination, CTreeBuffer& buffer, CTreeBuffer& name);
+int CopyTree(HKEY source, HKEY destination, CTreeCopy& copy, ULONGLONG path, int depth, double done, double share);
 
-int CopySubkeys(HKEY source, HKEY destination, CTreeBuffer& classBuffer, CTreeBuffer& name)
+int CopySubkeys(HKEY source, HKEY destination, CTreeCopy& copy, ULONGLONG path, int depth, double done,
+                double share)
 {
+    CTreeBuffer& classBuffer = copy.buffer;
+    CTreeBuffer& name = copy.name;
+    // The first two levels divide the progress among their subkeys; below
+    // them a key is too small a share to count.
+    DWORD count = 0;
+    if (copy.progress && depth < 2
+        && ::RegQueryInfoKeyW(source, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                              nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        count = 0;
     int attempts = 0;
     for (DWORD index = 0;;) {
         DWORD nameLength = name.CharCount();
@@ -145,25 +181,82 @@ int CopySubkeys(HKEY source, HKEY destination, CTreeBuffer& classBuffer, CTreeBu
             return 0;
         attempts = 0;
 
+        ULONGLONG childPath = 0;
+        if (copy.fingerprint) {
+            childPath = CTreeFingerprint::SubkeyPath(path, name.Chars(), nameLength);
+            copy.fingerprint->AddKey(childPath, classBuffer.Chars(), classLength);
+        }
         CRegKey created, child;
-        if (created.Create(destination, name.Chars(), KEY_READ | KEY_WRITE,
-                           classLength > 0 ? classBuffer.Chars() : nullptr) != ERROR_SUCCESS
-            || child.Open(source, name.Chars()) != ERROR_SUCCESS)
+        if (destination) {
+            REGSAM access = KEY_READ | KEY_WRITE | (copy.walk && copy.walk->created ? WRITE_DAC : 0);
+            if (created.Create(destination, name.Chars(), access, classLength > 0 ? classBuffer.Chars() : nullptr)
+                != ERROR_SUCCESS)
+                return 0;
+            if (copy.walk && copy.walk->created)
+                copy.walk->created(created);
+        }
+        if (child.Open(source, name.Chars()) != ERROR_SUCCESS)
             return 0;
         // The name and class are not needed once the subkey is open: the
         // levels below reuse the buffers, and this level enumerates afresh.
-        if (!CopyTree(child, created, classBuffer, name))
+        double childShare = count > index ? share / count : 0;
+        if (!CopyTree(child, destination ? static_cast<HKEY>(created) : nullptr, copy, childPath, depth + 1,
+                      done + childShare * index, childShare))
             return 0;
         ++index;
     }
 }
 
 // Every value of source, then every subkey, depth first.
-int CopyTree(HKEY source, HKEY destination, CTreeBuffer& buffer, CTreeBuffer& name)
+int CopyTree(HKEY source, HKEY destination, CTreeCopy& copy, ULONGLONG path, int depth, double done, double share)
 {
-    if (!CopyValues(source, destination, buffer, name))
+    if (copy.progress && !copy.walk->progress(done))
         return 0;
-    return CopySubkeys(source, destination, buffer, name);
+    if (!CopyValues(source, destination, copy, path))
+        return 0;
+    return CopySubkeys(source, destination, copy, path, depth, done, share);
+}
+
+int StartTreeCopy(HKEY source, HKEY destination, const CTreeWalk* walk)
+{
+    CTreeCopy copy;
+    copy.walk = walk;
+    copy.fingerprint = walk ? walk->fingerprint : nullptr;
+    copy.progress = walk && walk->progress;
+    if (!copy.buffer.Obtain(REGISTRY_TRANSFER_SIZE) || !copy.name.Obtain(REGISTRY_NAME_SIZE * sizeof(wchar_t)))
+        return 0;
+    if (copy.fingerprint) {
+        std::wstring keyClass = RegistryKeyClass(source);
+        copy.fingerprint->AddKey(CTreeFingerprint::TopPath(), keyClass.c_str(), static_cast<DWORD>(keyClass.size()));
+    }
+    return CopyTree(source, destination, copy, CTreeFingerprint::TopPath(), 0, 0.0, 1.0);
+}
+
+ULONGLONG Mix(ULONGLONG h)
+{
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDULL;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ULL;
+    return h ^ (h >> 33);
+}
+
+// Eight bytes a step: the fingerprint reads every byte a copy carries, and
+// must cost little beside the copy.
+ULONGLONG HashBytes(ULONGLONG seed, const void* data, size_t size)
+{
+    const BYTE* bytes = static_cast<const BYTE*>(data);
+    ULONGLONG h = seed ^ (size * 0x9E3779B97F4A7C15ULL);
+    for (; size >= 8; bytes += 8, size -= 8) {
+        ULONGLONG word;
+        std::memcpy(&word, bytes, 8);
+        h = ((h ^ word) * 0x100000001B3ULL);
+        h = (h << 31) | (h >> 33);
+    }
+    ULONGLONG tail = 0;
+    if (size)
+        std::memcpy(&tail, bytes, size);
+    return Mix(h ^ tail ^ (static_cast<ULONGLONG>(size) << 56));
 }
 
 // Removes every subkey of key that can be removed. A subkey that is still
@@ -209,16 +302,47 @@ bool NamesKeyBelow(const char* path)
     return false;
 }
 
-int CopyRegistryTree(HKEY source, HKEY destination)
+int CopyRegistryTree(HKEY source, HKEY destination, const CTreeWalk* walk)
 {
-    // One transfer buffer and one name buffer serve the whole tree (a pair
-    // per level costs more than the copying on deep trees). The transfer
-    // buffer holds a value's data in the value pass and a subkey's class in
-    // the subkey pass.
-    CTreeBuffer buffer, name;
-    if (!buffer.Obtain(REGISTRY_TRANSFER_SIZE) || !name.Obtain(REGISTRY_NAME_SIZE * sizeof(wchar_t)))
-        return 0;
-    return CopyTree(source, destination, buffer, name);
+    return StartTreeCopy(source, destination, walk);
+}
+
+bool WalkRegistryTree(HKEY source, const CTreeWalk& walk)
+{
+    return StartTreeCopy(source, nullptr, &walk) != 0;
+}
+
+std::wstring RegistryKeyClass(HKEY key)
+{
+    std::wstring keyClass(256, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD length = static_cast<DWORD>(keyClass.size());
+        LONG rc = ::RegQueryInfoKeyW(key, &keyClass[0], &length, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_SUCCESS)
+            return keyClass.substr(0, length);
+        if (rc != ERROR_MORE_DATA)
+            break;
+        keyClass.resize(std::max<size_t>(keyClass.size() * 4, length + 1));
+    }
+    return std::wstring();
+}
+
+ULONGLONG CTreeFingerprint::SubkeyPath(ULONGLONG parent, const wchar_t* name, DWORD length)
+{
+    return HashBytes(parent, name, length * sizeof(wchar_t));
+}
+
+void CTreeFingerprint::AddKey(ULONGLONG path, const wchar_t* keyClass, DWORD length)
+{
+    m_nSum += Mix(HashBytes(path ^ 0x4B, keyClass, length * sizeof(wchar_t)));
+}
+
+void CTreeFingerprint::AddValue(ULONGLONG path, const wchar_t* name, DWORD nameLength, DWORD type, const BYTE* data,
+                                DWORD size)
+{
+    ULONGLONG h = HashBytes(path ^ 0x56, name, nameLength * sizeof(wchar_t));
+    m_nSum += Mix(HashBytes(h ^ (static_cast<ULONGLONG>(type) << 8), data, size));
 }
 
 void DeleteRegistryTree(HKEY parent, const char* path)

@@ -2,14 +2,51 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <string>
+
+// A digest of what a key tree holds: the class of its top key, and every
+// subkey's name and class and every value's name, type and bytes, at every
+// depth. It does not depend on the order the registry lists them in, so a
+// tree and an exact copy of it have the same fingerprint.
+class CTreeFingerprint {
+public:
+    ULONGLONG Value() const { return m_nSum; }
+
+    // For the tree walk: the identity of a subkey, from its parent's.
+    static ULONGLONG SubkeyPath(ULONGLONG parent, const wchar_t* name, DWORD length);
+    static ULONGLONG TopPath() { return 0x436f627765ULL; }
+    void AddKey(ULONGLONG path, const wchar_t* keyClass, DWORD length);
+    void AddValue(ULONGLONG path, const wchar_t* name, DWORD nameLength, DWORD type, const BYTE* data, DWORD size);
+
+private:
+    ULONGLONG m_nSum = 0;
+};
+
+// What a tree copy or walk reports as it goes. Every member may be empty.
+struct CTreeWalk {
+    // Before each key: the share of the tree done so far, from 0 to 1,
+    // reckoned by the first two levels. False stops the walk, which fails.
+    std::function<bool(double done)> progress;
+    // Each key the copy creates below the destination, still open.
+    std::function<void(HKEY created)> created;
+    // Summed up over the source when not NULL.
+    CTreeFingerprint* fingerprint = nullptr;
+};
 
 // Copies every value and subkey of source, at every depth, into destination:
-// each key's values first, then its subkeys depth-first, with their classes.
+// each key's values first, then its subkeys depth-first, with their classes
+// (not the class of destination itself: the caller made that key). Every
+// value arrives with the type, size and bytes it has, well formed or not.
 // Adds and overwrites; what exists only in the destination stays. Returns 1
-// when everything was copied, 0 at the first failure (what was copied up to
-// then stays). Values of any size and names of any length are carried.
-// Neither handle is closed.
-int CopyRegistryTree(HKEY source, HKEY destination);
+// when everything was copied, 0 at the first failure or when walk stopped it
+// (what was copied up to then stays). Values of any size and names of any
+// length are carried. Neither handle is closed.
+int CopyRegistryTree(HKEY source, HKEY destination, const CTreeWalk* walk = nullptr);
+// Reads the whole tree as the copy would, writing nothing: for its
+// fingerprint. False when a key could not be read or walk stopped it.
+bool WalkRegistryTree(HKEY source, const CTreeWalk& walk);
+// The class of key itself; empty when it has none.
+std::wstring RegistryKeyClass(HKEY key);
 
 // Removes parent\path with all its subkeys, deepest first. Reports nothing:
 // a missing path is no error, and a subkey that cannot be removed is left

@@ -4,6 +4,7 @@
 // A snapshot is replaced in one step (registry/StagedKey.h): however the
 // process ends, a slot holds a whole snapshot.
 #pragma once
+#include <functional>
 #include <string>
 #include "registry/RegFile.h"
 
@@ -16,16 +17,41 @@ namespace Snapshot {
 // whatever the letter case.
 bool IsSettingsName(const std::string& settingsName);
 
+// Both name the same settings key: the same levels, whatever the letter
+// case and the doubled backslashes.
+bool SameSettingsName(const std::string& a, const std::string& b);
+
+// How far a copy has come, from 0 to 1; false asks it to stop. A stopped
+// copy fails, with what a failure leaves.
+typedef std::function<bool(double done)> Progress;
+
 // Copies the settings key into the slot; the snapshot it replaces becomes the
 // previous settings. False, with the slot as it was, when the settings key
-// cannot be read or the name is refused.
-bool Capture(const std::string& settingsName, int slot);
+// cannot be read, the name is refused or progress stopped the copy.
+// Afterwards the slot's entry is the one that left the settings key.
+bool Capture(const std::string& settingsName, int slot, const Progress& progress = nullptr);
 // Makes the settings key an exact copy of the slot. False when the slot has
 // no snapshot or the name is refused: the settings key is untouched then.
 // Once the old settings are removed a failed copy leaves them incomplete.
-bool Restore(const std::string& settingsName, int slot);
-// Removes the slot's snapshot and its previous settings.
+// Afterwards the slot's entry left the settings key when keep is true (the
+// program's changes are taken back into the slot), else nobody did.
+bool Restore(const std::string& settingsName, int slot, bool keep = false, const Progress& progress = nullptr);
+// Removes the slot's snapshot and its previous settings; its entry has left
+// no settings key any more.
 void Discard(int slot);
+
+// The slot of the entry that last left the settings key, when the key has
+// been changed since (from outside the launcher): one read-only walk of it.
+// 0 when it is as that entry left it, left by nobody, missing or unreadable,
+// or when progress stopped the walk.
+int ChangedSinceLeft(const std::string& settingsName, const Progress& progress = nullptr);
+
+// A slot that holds a snapshot, previous settings or what an interrupted
+// replacement left, whether an entry names it or not: it may be the last
+// copy of someone's settings, and is never given to another entry.
+bool IsSlotTaken(int slot);
+// The slot gets an empty snapshot.
+bool CreateEmpty(int slot);
 
 // Swaps the slot's snapshot with its previous settings; again, swaps back.
 bool Undo(int slot);
@@ -35,9 +61,9 @@ bool HasPrevious(int slot);
 bool Copy(int fromSlot, int toSlot);
 
 // The slot's snapshot as a registry file naming the settings key.
-bool Export(int slot, const std::string& settingsName, const std::wstring& path);
+bool Export(int slot, const std::string& settingsName, const std::wstring& path, const Progress& progress = nullptr);
 // A registry file's tree becomes the slot's snapshot, as a capture would
 // make it. On failure the slot is unchanged and error says why.
-bool Import(int slot, const std::wstring& path, RegFileError* error);
+bool Import(int slot, const std::wstring& path, RegFileError* error, const Progress& progress = nullptr);
 
 } // namespace Snapshot

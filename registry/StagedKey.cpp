@@ -64,13 +64,13 @@ void RecoverKeyTree(HKEY parent, const std::string& name, bool keepPrevious)
 }
 
 bool ReplaceKeyTree(HKEY parent, const std::string& name, const FillKeyTree& fill, bool keepPrevious,
-                    SECURITY_ATTRIBUTES* security)
+                    SECURITY_ATTRIBUTES* security, const wchar_t* keyClass)
 {
     RecoverKeyTree(parent, name, keepPrevious);
     const std::string staged = name + kNew, previous = name + kPrevious, old = name + kOld;
     {
         CRegKey staging;
-        if (staging.Create(parent, Widen(staged).c_str(), KEY_READ | KEY_WRITE | WRITE_DAC, nullptr, security)
+        if (staging.Create(parent, Widen(staged).c_str(), KEY_READ | KEY_WRITE | WRITE_DAC, keyClass, security)
                 != ERROR_SUCCESS
             || !fill(staging)) {
             staging.Close();
@@ -106,8 +106,21 @@ bool HasPreviousKeyTree(HKEY parent, const std::string& name)
     return Exists(parent, name + kPrevious);
 }
 
+namespace {
+const char* const kEverySuffix[] = {kNew, kUndo, kOld, kPrevious, ""};
+}
+
+bool KeyTreeTaken(HKEY parent, const std::string& name)
+{
+    for (const char* suffix : kEverySuffix) {
+        if (Exists(parent, name + suffix))
+            return true;
+    }
+    return false;
+}
+
 void DeleteKeyTreeAndHistory(HKEY parent, const std::string& name)
 {
-    for (const char* suffix : {kNew, kUndo, kOld, kPrevious, ""})
+    for (const char* suffix : kEverySuffix)
         Delete(parent, name + suffix);
 }

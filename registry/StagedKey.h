@@ -19,11 +19,11 @@ typedef std::function<bool(HKEY staging)> FillKeyTree;
 
 // Replaces parent\name with the tree that fill builds. With keepPrevious
 // the replaced tree stays as <name>.prev, else it is removed. security (may
-// be NULL: inherited) is the new tree's top key's. False, with parent\name as
-// it was, when the staging key could not be made, fill failed or a rename
-// failed.
+// be NULL: inherited) and keyClass (NULL: none) are the new tree's top key's.
+// False, with parent\name as it was, when the staging key could not be made,
+// fill failed or a rename failed.
 bool ReplaceKeyTree(HKEY parent, const std::string& name, const FillKeyTree& fill, bool keepPrevious,
-                    SECURITY_ATTRIBUTES* security = nullptr);
+                    SECURITY_ATTRIBUTES* security = nullptr, const wchar_t* keyClass = nullptr);
 
 // Completes or rolls back a replacement or an undo that a process left
 // unfinished, and removes what was left over. keepPrevious as the
@@ -33,6 +33,9 @@ void RecoverKeyTree(HKEY parent, const std::string& name, bool keepPrevious);
 // Swaps parent\name with its <name>.prev. False when there is no .prev.
 bool UndoKeyTree(HKEY parent, const std::string& name);
 bool HasPreviousKeyTree(HKEY parent, const std::string& name);
+
+// True when parent\name, its .prev or a leftover of a replacement exists.
+bool KeyTreeTaken(HKEY parent, const std::string& name);
 
 // Removes parent\name together with its .prev and any leftovers.
 void DeleteKeyTreeAndHistory(HKEY parent, const std::string& name);

@@ -81,6 +81,15 @@
 #define IDS_LINE_SUFFIX             1120
 // Why a registry file was refused: this id plus RegFileError::Kind
 #define IDS_REGFILE_ERROR_BASE      1130
+#define IDS_CHANGED_OUTSIDE         1140
+// The titles of long work's progress
+#define IDS_PROGRESS_CHECK          1141
+#define IDS_PROGRESS_RESTORE        1142
+#define IDS_PROGRESS_CAPTURE        1143
+#define IDS_PROGRESS_UNDO           1144
+#define IDS_PROGRESS_EXPORT         1145
+#define IDS_PROGRESS_IMPORT         1146
+#define IDS_PROGRESS_DISCARD        1147
 
 // The help text, a UTF-8 text resource of type HELPTEXT; the framework's
 // help window looks for it under this id

@@ -150,8 +150,12 @@ BOOL CLauncherDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         return TRUE;
     case WM_QUERYOPEN:
         return OnQueryOpen(result);
-    case WM_WAIT_FINISHED:
-        OnWaitFinished();
+    case WM_JOB:
+        OnJobMessage(wParam, lParam);
+        result = 0;
+        return TRUE;
+    case WM_TIMER:
+        OnRetryTimer();
         result = 0;
         return TRUE;
     }
@@ -181,10 +185,10 @@ BOOL CLauncherDlg::OnCommand(WORD id, WORD code, HWND control)
         // IDOK (the launch), IDCANCEL (ignored) and the help command.
         return CDialog::OnCommand(id, code, control);
     }
-    // While a launch runs the list stays as it is, however the command
-    // arrives (a button's mnemonic reaches the minimized window too): a new
-    // entry could take the slot that the waited-for capture goes to.
-    if (!m_launch.IsRunning())
+    // While a launch or a job runs the list stays as it is, however the
+    // command arrives (a button's mnemonic reaches the minimized window too):
+    // a new entry could take the slot that the waited-for capture goes to.
+    if (!IsBusy())
         (this->*handler)();
     return TRUE;
 }
@@ -203,9 +207,9 @@ BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
     case IDM_UNDO_CAPTURE:
     case IDM_EXPORT_SETTINGS:
     case IDM_IMPORT_SETTINGS: {
-        // Like the entry commands: nothing while a launch runs.
+        // Like the entry commands: nothing while a launch or a job runs.
         int sel = GetSelectedEntry();
-        if (m_launch.IsRunning() || sel < 0)
+        if (IsBusy() || sel < 0)
             return TRUE;
         CProgramEntry& entry = *m_pProgramList->GetAt(sel);
         if (id == IDM_UNDO_CAPTURE)
@@ -219,7 +223,7 @@ BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
     case SC_CLOSE:
         // The one close flow: the window's close button, Alt+F4, the Exit
         // button and the end of a launch all come here.
-        if (!EndWaitForClose())
+        if (!PrepareClose(true))
             return TRUE;
         RunCloseGroupStep(*this, *m_pProgramList);
         CDialog::OnCancel();
@@ -235,12 +239,12 @@ void CLauncherDlg::OnExit()
 
 void CLauncherDlg::OnEndSession()
 {
-    // The session ends without asking anybody: a capture under way is
+    // The session ends without asking anybody: a copy under way is
     // completed, a program still running is no longer waited for. The list
-    // is stored already; the group is left for the next close.
-    if (m_launch.IsWaiting() && m_launch.ProgramRunning())
-        m_launch.End();
-    EndWaitForClose();
+    // and the group state are stored already; the group is left for the
+    // next close.
+    m_bSessionEnding = true;
+    PrepareClose(false);
     CDialog::OnCancel();
 }
 

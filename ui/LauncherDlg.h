@@ -1,9 +1,13 @@
 // The main window: the entry list with its commands, the launch and the wait
 // for a launched program, the close flow.
 #pragma once
+#include <functional>
+#include <memory>
 #include <string>
 #include "framework/Button.h"
 #include "framework/Dialog.h"
+#include "framework/Progress.h"
+#include "launcher/Job.h"
 #include "launcher/LaunchState.h"
 #include "model/ProgramList.h"
 #include "ui/ProgramListBox.h"
@@ -13,9 +17,8 @@
 #define WM_INSTANCE_PROBE (WM_USER + 100)
 #define INSTANCE_PROBE_REPLY 0xF0F0F0F0u
 
-// Posted by the wait thread when the launched program has ended and again
-// when its settings are captured.
-#define WM_WAIT_FINISHED (WM_USER + 101)
+// Posted by the window's jobs (launcher/Job.h): their progress and their end.
+#define WM_JOB (WM_USER + 101)
 
 class CLauncherDlg : public CDialog {
 public:
@@ -56,31 +59,75 @@ private:
     void OnMoveUp();
     void OnMoveDown();
     void OnReacquire();
+    // Shows the entry of row index anew, selected.
+    void RefreshRow(int index);
 
-    // LauncherDlgLaunch.cpp
+    // LauncherDlgLaunch.cpp: the launch, step by step, each long step a job.
+    // The settings key is checked for changes made outside the launcher...
+    void OnLaunchChecked(int changedBy);
+    // ...restored, perhaps after the changes were taken into the entry that
+    // left them (takenIn false: that capture failed)...
+    void OnLaunchRestored(bool takenIn, bool restored);
+    // ...the program started and waited for, and its settings captured.
+    void OnProgramEnded();
+    void OnRetryTimer();
+    void StartWaitCapture();
+    void OnLaunchCaptured(bool failed);
     // While a launch runs, or just after a failed start's message: TRUE with
     // result FALSE, which keeps the minimized window from being restored.
     BOOL OnQueryOpen(LRESULT& result);
-
-    // LauncherDlgWait.cpp
-    void OnWaitFinished();
-    // The close flow's end of a wait. While the program runs the user is
-    // asked whether to abandon it (false: No, the window and the wait stay);
-    // once it has ended, the capture is completed first.
-    bool EndWaitForClose();
+    // The close flow's end of whatever runs. While the program runs the user
+    // is asked whether to abandon it (false: No, the window and the wait
+    // stay), unless the session ends; every copy under way is completed.
+    bool PrepareClose(bool ask);
 
     // LauncherDlgSettings.cpp: the selected entry's settings sets, never
-    // called while a launch runs.
+    // called while a launch or a job runs.
     void OnUndoCapture(CProgramEntry& entry);
     void OnExportSettings(CProgramEntry& entry);
     void OnImportSettings(CProgramEntry& entry);
     // Greys the undo command when the selected entry has nothing to undo.
     void UpdateSettingsMenu();
 
+    // LauncherDlgJobs.cpp: the one job at a time. RunJob starts work off
+    // this thread; progress (title id, the line below it) shows once the work
+    // lasts, in the system's progress dialog or, while the window is
+    // minimized, on its taskbar button; onEnd runs here once it has ended,
+    // however the end is learnt. titleId 0: the work shows no progress.
+    typedef std::function<void(const CJob& job)> JobEnd;
+    bool RunJob(UINT titleId, const std::string& line, bool cancellable, CJob::Work work, JobEnd onEnd);
+    void OnJobMessage(WPARAM id, LPARAM kind);
+    void ShowProgress();
+    // Waits, showing progress, until the job has ended, then ends it.
+    void FinishJob();
+    void EndJob();
+    // Drops the job without its end: the work is asked to stop and nothing
+    // more is heard of it.
+    void AbandonJob();
+    // A launch or a job runs: the commands that change entries do nothing.
+    bool IsBusy() const { return m_launch.IsRunning() || m_pJob != nullptr; }
+
+    struct CRunningJob {
+        std::shared_ptr<CJob> job;
+        UINT titleId = 0;
+        std::string line;
+        bool cancellable = false;
+        JobEnd onEnd;
+        CProgressDialog dialog;
+        CTaskbarProgress taskbar;
+    };
+    std::unique_ptr<CRunningJob> m_pJob;
+    // The close flow is under way: what ends now goes no further than
+    // keeping what was done.
+    bool m_bClosing = false;
+    bool m_bSessionEnding = false;
+
     CProgramList* m_pProgramList;
     // The title to put back once a wait is over.
     std::string m_strSavedTitle;
     CLaunchState m_launch;
+    // The entry a launch runs for; the list does not change meanwhile.
+    CProgramEntry* m_pLaunched = nullptr;
 
     CButton m_btnReacquire;
     CButton m_btnLaunch;

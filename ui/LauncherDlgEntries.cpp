@@ -1,9 +1,26 @@
 // The main window's commands that change the list: New and Properties run
-// the entry properties dialog and take its working copy over only after OK.
+// the entry properties dialog and take its working copy over only after OK,
+// and after its first snapshot where one is taken.
 #include "ui/LauncherDlg.h"
 #include "framework/Text.h"
+#include "registry/Snapshot.h"
 #include "resources/resource.h"
 #include "ui/EntryDlg.h"
+
+namespace {
+// A working copy that outlives its dialog, until its first snapshot is in.
+struct CWorkingCopy : CProgramEntry {
+    ~CWorkingCopy() override { ReleaseIcon(); }
+};
+
+// Captures the settings key into the slot, as a job that may be cancelled.
+CJob::Work CaptureWork(const std::string& settingsName, int slot)
+{
+    return [settingsName, slot](CJob& job) {
+        return Snapshot::Capture(settingsName, slot, job.Reporter(true));
+    };
+}
+}
 
 void CLauncherDlg::OnNewEntry()
 {
@@ -14,15 +31,21 @@ void CLauncherDlg::OnNewEntry()
     }
     // A new entry comes with its first snapshot; without one it is not
     // added, and its slot is given to the next new entry again.
-    if (!dialog.m_entry.CaptureFirstSnapshot(m_pProgramList->FirstFreeSnapshotSlot())) {
-        MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
-        return;
-    }
-    CProgramEntry* entry = m_pProgramList->Add(dialog.m_entry);
-    m_listPrograms.AddItemData(entry);
-    EnableEntryButtons(TRUE);
-    m_listPrograms.SetCurSel(m_listPrograms.GetCount() - 1);
-    m_listPrograms.SetFocus();
+    auto entry = std::make_shared<CWorkingCopy>();
+    entry->CopyFrom(dialog.m_entry);
+    entry->m_nSaveSlot = m_pProgramList->FirstFreeSnapshotSlot();
+    std::string settingsName = FieldText(entry->m_szRegistry);
+    RunJob(IDS_PROGRESS_CAPTURE, settingsName, true, CaptureWork(settingsName, entry->m_nSaveSlot),
+           [this, entry](const CJob& job) {
+               if (job.Failed())
+                   MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
+               if (!job.Succeeded())
+                   return;
+               m_listPrograms.AddItemData(m_pProgramList->Add(*entry));
+               EnableEntryButtons(TRUE);
+               m_listPrograms.SetCurSel(m_listPrograms.GetCount() - 1);
+               m_listPrograms.SetFocus();
+           });
 }
 
 void CLauncherDlg::OnEntryProperties()
@@ -30,14 +53,39 @@ void CLauncherDlg::OnEntryProperties()
     int index = GetSelectedEntry();
     if (index < 0)
         return;
-    CEntryDlg dialog(this, m_pProgramList->GetAt(index));
-    if (dialog.DoModal() == IDOK) {
-        m_pProgramList->Replace(index, dialog.m_entry);
-        // A fresh row redraws the entry with its new title and icon.
-        m_listPrograms.DeleteString(index);
-        m_listPrograms.InsertItemData(index, m_pProgramList->GetAt(index));
-        m_listPrograms.SetCurSel(index);
+    CProgramEntry* entry = m_pProgramList->GetAt(index);
+    CEntryDlg dialog(this, entry);
+    if (dialog.DoModal() != IDOK) {
+        m_listPrograms.SetFocus();
+        return;
     }
+    std::string settingsName = FieldText(dialog.m_entry.m_szRegistry);
+    if (Snapshot::SameSettingsName(settingsName, FieldText(entry->m_szRegistry))) {
+        m_pProgramList->Replace(index, dialog.m_entry);
+        RefreshRow(index);
+        return;
+    }
+    // Another settings key: the entry takes its first snapshot of it, as a
+    // new entry does; the old key's snapshot stays as its previous settings.
+    auto edited = std::make_shared<CWorkingCopy>();
+    edited->CopyFrom(dialog.m_entry);
+    RunJob(IDS_PROGRESS_CAPTURE, settingsName, true, CaptureWork(settingsName, edited->m_nSaveSlot),
+           [this, index, edited](const CJob& job) {
+               if (job.Succeeded()) {
+                   m_pProgramList->Replace(index, *edited);
+                   RefreshRow(index);
+               } else if (job.Failed()) {
+                   MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
+               }
+           });
+}
+
+void CLauncherDlg::RefreshRow(int index)
+{
+    // A fresh row redraws the entry with its new title and icon.
+    m_listPrograms.DeleteString(index);
+    m_listPrograms.InsertItemData(index, m_pProgramList->GetAt(index));
+    m_listPrograms.SetCurSel(index);
     m_listPrograms.SetFocus();
 }
 
@@ -51,7 +99,13 @@ void CLauncherDlg::OnDeleteEntry()
         return;
     // The row goes first: it points at the entry that RemoveAt deletes.
     m_listPrograms.DeleteString(sel);
-    m_pProgramList->RemoveAt(sel);
+    int slot = 0;
+    m_pProgramList->RemoveAt(sel, &slot);
+    if (slot > 0)
+        RunJob(IDS_PROGRESS_DISCARD, std::string(), false, [slot](CJob&) {
+            Snapshot::Discard(slot);
+            return true;
+        }, [](const CJob&) {});
     int left = m_listPrograms.GetCount();
     if (left == 0)
         EnableEntryButtons(FALSE);
@@ -89,6 +143,10 @@ void CLauncherDlg::OnReacquire()
     std::string question = FieldText(entry->m_szRegistry) + LoadStr(IDS_CONFIRM_REACQUIRE);
     if (MessageBox(question.c_str(), "Cobweld", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    if (!entry->CaptureSnapshot())
-        MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
+    std::string settingsName = FieldText(entry->m_szRegistry);
+    RunJob(IDS_PROGRESS_CAPTURE, settingsName, true, CaptureWork(settingsName, entry->m_nSaveSlot),
+           [this](const CJob& job) {
+               if (job.Failed())
+                   MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
+           });
 }

@@ -3,6 +3,7 @@
 #include "ui/LauncherDlg.h"
 #include "framework/FileDialog.h"
 #include "framework/Text.h"
+#include "registry/Snapshot.h"
 #include "resources/resource.h"
 
 namespace {
@@ -21,7 +22,7 @@ std::string ImportErrorText(const std::string& path, const RegFileError& error)
 void CLauncherDlg::UpdateSettingsMenu()
 {
     int sel = GetSelectedEntry();
-    bool undoable = sel >= 0 && !m_launch.IsRunning() && m_pProgramList->GetAt(sel)->HasPreviousSnapshot();
+    bool undoable = sel >= 0 && !IsBusy() && m_pProgramList->GetAt(sel)->HasPreviousSnapshot();
     ::EnableMenuItem(GetSystemMenu(FALSE), IDM_UNDO_CAPTURE, MF_BYCOMMAND | (undoable ? MF_ENABLED : MF_GRAYED));
 }
 
@@ -32,8 +33,12 @@ void CLauncherDlg::OnUndoCapture(CProgramEntry& entry)
     std::string question = FieldText(entry.m_szTitle) + LoadStr(IDS_CONFIRM_UNDO);
     if (MessageBox(question.c_str(), "Cobweld", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    if (!entry.UndoCapture())
-        MessageBox(LoadStr(IDS_UNDO_FAILED).c_str(), nullptr, MB_OK);
+    int slot = entry.m_nSaveSlot;
+    RunJob(IDS_PROGRESS_UNDO, FieldText(entry.m_szRegistry), true, [slot](CJob&) { return Snapshot::Undo(slot); },
+           [this](const CJob& job) {
+               if (job.Failed())
+                   MessageBox(LoadStr(IDS_UNDO_FAILED).c_str(), nullptr, MB_OK);
+           });
 }
 
 void CLauncherDlg::OnExportSettings(CProgramEntry& entry)
@@ -43,8 +48,16 @@ void CLauncherDlg::OnExportSettings(CProgramEntry& entry)
                        LoadStr(IDS_REG_FILTER).c_str(), this);
     std::string title = LoadStr(IDS_EXPORT_TITLE);
     dialog.m_ofn.lpstrTitle = title.c_str();
-    if (dialog.DoModal() == IDOK && !entry.ExportSnapshot(Widen(dialog.GetPathName())))
-        MessageBox(LoadStr(IDS_EXPORT_FAILED).c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    if (dialog.DoModal() != IDOK)
+        return;
+    int slot = entry.m_nSaveSlot;
+    std::string settingsName = FieldText(entry.m_szRegistry), path = dialog.GetPathName();
+    RunJob(IDS_PROGRESS_EXPORT, path, false, [=](CJob& job) {
+        return Snapshot::Export(slot, settingsName, Widen(path), job.Reporter(false));
+    }, [this](const CJob& job) {
+        if (job.Failed())
+            MessageBox(LoadStr(IDS_EXPORT_FAILED).c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    });
 }
 
 void CLauncherDlg::OnImportSettings(CProgramEntry& entry)
@@ -56,7 +69,13 @@ void CLauncherDlg::OnImportSettings(CProgramEntry& entry)
     if (dialog.DoModal() != IDOK)
         return;
     // The live settings are not touched: the next launch restores the set.
-    RegFileError error;
-    if (!entry.ImportSnapshot(Widen(dialog.GetPathName()), &error))
-        MessageBox(ImportErrorText(dialog.GetPathName(), error).c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    int slot = entry.m_nSaveSlot;
+    std::string path = dialog.GetPathName();
+    auto error = std::make_shared<RegFileError>();
+    RunJob(IDS_PROGRESS_IMPORT, path, true, [slot, path, error](CJob& job) {
+        return Snapshot::Import(slot, Widen(path), error.get(), job.Reporter(true));
+    }, [this, path, error](const CJob& job) {
+        if (job.Failed())
+            MessageBox(ImportErrorText(path, *error).c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    });
 }

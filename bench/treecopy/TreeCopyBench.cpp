@@ -587,7 +587,7 @@ int main(int argc, char** argv)
         RemoveTree(restoreSlot);
         FillFrom(src, restoreSlot);
         RunBlock(std::string(tree.name) + ": restore, HKLM snapshot slot -> HKCU settings key", tree, restoreSlot,
-                 live, MethodsFor(restoreSlot, live, "RestoreSnapshot", [restore] { return restore->RestoreSnapshot(); }),
+                 live, MethodsFor(restoreSlot, live, "RestoreSnapshot", [restore] { return restore->RestoreSnapshot(false); }),
                  res);
         blocks.push_back(std::move(res));
         RemoveTree(restoreSlot);

@@ -207,6 +207,7 @@ TEST_F(LaunchTest, AnEntryOnTheLaunchersOwnKeyChangesNothingOfIt)
     const std::string own = Dump(HKEY_CURRENT_USER, "Software\\Varnolite");
     ASSERT_TRUE(launcher.StartLauncher("0"));
     EXPECT_EQ(NextBox(IDOK), FromUtf8(u8"COBWELD|レジストリの復元に失敗しました。プログラムの起動は続行します。|OK*"));
+    EXPECT_EQ(NextBox(IDOK), FromUtf8(u8"COBWELD|レジストリの取得に失敗しました。|OK*")); // before the launcher ends
     ASSERT_TRUE(launcher.WaitExit() && Ready(1));
     EXPECT_TRUE(Dump(HKEY_CURRENT_USER, "Software\\Varnolite") == own && Snapshot(1) == "red");
 }

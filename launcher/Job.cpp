@@ -1,0 +1,68 @@
+#include "launcher/Job.h"
+#include "framework/ResponsiveWait.h"
+
+namespace {
+// A window that repaints a progress bar more often gains nothing.
+const DWORD kProgressInterval = 100;
+std::atomic<UINT_PTR> g_nNextJobId{1};
+}
+
+std::shared_ptr<CJob> CJob::Start(Work work, HWND notify, UINT message)
+{
+    std::shared_ptr<CJob> job(new CJob);
+    job->m_work = std::move(work);
+    job->m_hNotify = notify;
+    job->m_nMessage = message;
+    job->m_nId = g_nNextJobId++;
+    job->m_dwStart = ::GetTickCount();
+    if (!job->m_stop.IsValid() || !job->m_ended.IsValid())
+        return nullptr;
+    // The thread holds a reference of its own until it returns: the window
+    // may drop the job (an abandoned wait) while the work goes on.
+    auto* reference = new std::shared_ptr<CJob>(job);
+    CHandle thread(::CreateThread(nullptr, 0, ThreadProc, reference, 0, nullptr));
+    if (!thread.IsValid()) {
+        delete reference;
+        return nullptr;
+    }
+    return job;
+}
+
+DWORD WINAPI CJob::ThreadProc(LPVOID param)
+{
+    std::unique_ptr<std::shared_ptr<CJob>> reference(static_cast<std::shared_ptr<CJob>*>(param));
+    CJob& job = **reference;
+    job.m_bSucceeded = job.m_work(job);
+    job.m_bEnded = true;
+    ::SetEvent(job.m_ended);
+    ::PostMessageW(job.m_hNotify, job.m_nMessage, job.m_nId, JOB_ENDED);
+    return 0;
+}
+
+bool CJob::Report(double done)
+{
+    m_nDone = static_cast<unsigned>((done < 0 ? 0 : done > 1 ? 1 : done) * 1e6);
+    DWORD now = ::GetTickCount();
+    if (!m_bProgressPosted && now - m_dwLastPost >= kProgressInterval) {
+        m_dwLastPost = now;
+        m_bProgressPosted = true;
+        ::PostMessageW(m_hNotify, m_nMessage, m_nId, JOB_PROGRESS);
+    }
+    return !m_bStop;
+}
+
+std::function<bool(double done)> CJob::Reporter(bool stoppable, double from, double share)
+{
+    return [this, stoppable, from, share](double done) { return Report(from + done * share) || !stoppable; };
+}
+
+void CJob::Stop()
+{
+    m_bStop = true;
+    ::SetEvent(m_stop);
+}
+
+bool CJob::WaitEnded(DWORD milliseconds) const
+{
+    return m_bEnded || WaitResponsive(m_ended, milliseconds);
+}
