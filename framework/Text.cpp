@@ -98,6 +98,25 @@ void CopyField(char* field, size_t size, const std::string& text)
     field[used] = '\0';
 }
 
+namespace {
+// A name the file system takes for a device whatever its extension: the
+// part before the first dot, blanks trailing it ignored, is CON, PRN, AUX,
+// NUL, CONIN$, CONOUT$, or COM or LPT with one digit (superscripts 1 to 3
+// included), in any letter case.
+bool IsDeviceName(const std::wstring& name)
+{
+    std::wstring base = name.substr(0, name.find(L'.'));
+    while (!base.empty() && base.back() == L' ')
+        base.pop_back();
+    for (wchar_t& c : base)
+        c = static_cast<wchar_t>(std::towupper(c));
+    if (base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0))
+        return std::wstring(L"0123456789\u00b9\u00b2\u00b3").find(base[3]) != std::wstring::npos;
+    return base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
+           base == L"CONOUT$";
+}
+}
+
 std::wstring FileNameFromTitle(const std::wstring& title)
 {
     std::wstring name = title;
@@ -107,13 +126,7 @@ std::wstring FileNameFromTitle(const std::wstring& title)
     }
     while (!name.empty() && (name.back() == L'.' || name.back() == L' '))
         name.pop_back();
-    // A device name stays one with any extension.
-    std::wstring base = name.substr(0, name.find(L'.'));
-    for (wchar_t& c : base)
-        c = static_cast<wchar_t>(std::towupper(c));
-    bool numbered = base.size() == 4 && base[3] >= L'1' && base[3] <= L'9' &&
-                    (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0);
-    if (numbered || base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL")
+    if (IsDeviceName(name))
         name = L"_" + name;
     return name.empty() ? L"_" : name;
 }

@@ -32,6 +32,7 @@ void CopyField(char (&field)[N], const std::string& text) { CopyField(field, N, 
 
 // A file name made of a title: characters no file name holds (control
 // characters and \ / : * ? " < > |) become '_', trailing dots and blanks
-// (which the file system drops) go, and a device name (CON, NUL, COM1...)
-// gets a '_' in front. Never empty.
+// (which the file system drops) go, and a device name gets a '_' in front:
+// CON, NUL, COM1, CONIN$... also with an extension and with blanks before
+// it ("NUL .txt"). Never empty.
 std::wstring FileNameFromTitle(const std::wstring& title);

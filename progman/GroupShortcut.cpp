@@ -4,6 +4,20 @@
 #include "framework/Scoped.h"
 #include "framework/Text.h"
 
+namespace {
+// A shell link saved onto a device name (Wine: NUL, AUX, COM1...) reports
+// success, and the name even answers GetFileAttributes and FindFirstFile as
+// a file: only an open handle tells a file on disk from a device.
+bool IsWrittenFile(const std::wstring& path)
+{
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    CHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    return file.IsValid() && ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info) &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (info.nFileSizeLow || info.nFileSizeHigh);
+}
+}
+
 CShortcutNames::CShortcutNames()
 {
     m_taken.push_back(L"Cobweld");
@@ -63,6 +77,7 @@ bool WriteGroupShortcut(const std::string& launcherPath, const CGroupItem& item,
     if (!item.strDirectory.empty())
         link->SetWorkingDirectory(item.strDirectory.c_str());
     link->SetShowCmd(item.bRunMinimized ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
-    return SUCCEEDED(link->QueryInterface(IID_IPersistFile, persist.Out()))
-        && SUCCEEDED(persist->Save((GroupFolderPath() + L'\\' + fileName).c_str(), TRUE));
+    std::wstring path = GroupFolderPath() + L'\\' + fileName;
+    return SUCCEEDED(link->QueryInterface(IID_IPersistFile, persist.Out())) &&
+           SUCCEEDED(persist->Save(path.c_str(), TRUE)) && IsWrittenFile(path);
 }

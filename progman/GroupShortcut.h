@@ -38,5 +38,6 @@ bool GroupFolderExists();
 
 // Writes the item's shortcut as fileName into the group's folder. Only where
 // that folder exists: a shell that keeps its groups elsewhere gets no stray
-// folder. True when the shortcut was written.
+// folder. True only when the shortcut is a file in that folder afterwards
+// (a name the file system takes for a device gives false).
 bool WriteGroupShortcut(const std::string& launcherPath, const CGroupItem& item, const std::wstring& fileName);

@@ -29,7 +29,7 @@ BOOL CIconDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
-    m_editFileName.SetWindowText(FieldText(m_pEntry->m_szIconPath));
+    SetFileName(FieldText(m_pEntry->m_szIconPath));
 
     // One row of cells plus the horizontal scroll bar and the border.
     RECT rect;
@@ -48,7 +48,8 @@ void CIconDlg::OnOK()
 {
     int selection = m_listIcons.GetCurSel();
     std::string file = m_editFileName.GetWindowText();
-    if (selection == LB_ERR) {
+    // The file may have lost the icon since it was listed.
+    if (selection == LB_ERR || !CIconListBox::HoldsIcon(file, selection)) {
         if (m_listIcons.FillIconList(m_pEntry, &file))
             m_listIcons.SetFocus();
         return;
@@ -58,8 +59,19 @@ void CIconDlg::OnOK()
     CDialog::OnOK();
 }
 
+void CIconDlg::SetFileName(const std::string& path)
+{
+    m_bSettingFileName = true;
+    m_editFileName.SetWindowText(path);
+    m_bSettingFileName = false;
+}
+
 void CIconDlg::OnChangeFileName()
 {
+    if (m_bSettingFileName)
+        return;
+    std::string file = m_editFileName.GetWindowText();
+    m_listIcons.FillIconList(m_pEntry, &file);
     m_listIcons.SetCurSel(-1);
 }
 
@@ -73,7 +85,7 @@ void CIconDlg::OnBrowse()
         return;
 
     std::string path = dialog.GetPathName();
-    m_editFileName.SetWindowText(path);
+    SetFileName(path);
     if (m_listIcons.FillIconList(m_pEntry, &path))
         m_listIcons.SetFocus();
 }

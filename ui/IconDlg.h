@@ -18,19 +18,23 @@ public:
 protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
-    // With an icon selected: accepts it. Without: loads the icons of the
-    // file named in the edit and stays open.
+    // With an icon selected that the file named in the edit still holds:
+    // accepts it. Otherwise: loads the icons of that file and stays open.
     void OnOK() override;
     BOOL OnCommand(WORD id, WORD code, HWND control) override;
     BOOL OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void OnBrowse();
-    // Any change of the file name clears the selection, so that the next OK
-    // loads the file instead of accepting an icon of the previous one.
+    // The edit shows path; the caller fills the list itself.
+    void SetFileName(const std::string& path);
+    // A file name typed refills the list from that file at once (empty when
+    // it holds no icons), so that no icon of another file is offered. None
+    // is selected: OK then loads the file again and selects its first icon.
     void OnChangeFileName();
 
     CProgramEntry* m_pEntry;
     CEdit m_editFileName;
     CIconListBox m_listIcons;
+    bool m_bSettingFileName = false;
 };

@@ -60,6 +60,15 @@ BOOL CIconListBox::FillIconList(const CProgramEntry* entry, const std::string* n
     return added > 0;
 }
 
+bool CIconListBox::HoldsIcon(const std::string& file, int index)
+{
+    HICON icon = ::ExtractIconA(AfxGetInstanceHandle(), file.c_str(), static_cast<UINT>(index));
+    if (icon == nullptr || icon == kNoIconSource)
+        return false;
+    CIcon extracted(icon);
+    return true;
+}
+
 void CIconListBox::DrawItem(LPDRAWITEMSTRUCT drawItem)
 {
     // An empty list being focused asks for item -1.

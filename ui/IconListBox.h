@@ -16,6 +16,10 @@ public:
     // TRUE when at least one icon was added. The entry is only read.
     BOOL FillIconList(const CProgramEntry* entry, const std::string* newPath);
 
+    // TRUE when file holds an icon at index, as it does now: the list may
+    // show the icons of an earlier state of the file.
+    static bool HoldsIcon(const std::string& file, int index);
+
     // Empties the list and then releases the icons it held. The owner calls
     // this before the list box goes away (the dialog's WM_DESTROY).
     void ReleaseIcons();

@@ -75,6 +75,22 @@ TEST_F(EntryDialogTest, ANewEntryMadeThroughTheDialogsIsListedWithItsIconStoredA
     // and stays open; the second OK accepts its icon.
     HWND picker = Open(dialog, IDC_CHANGE_ICON, u8"アイコンの変更");
     EXPECT_EQ(ListCount(picker, IDC_ICON_LIST), 0);
+    // Another name typed never leaves the last file's icons to pick, and OK
+    // looks at the file again: a library gone since it was listed gives none.
+    const std::string library = std::getenv("TEMP") + std::string("\\CobweldTestIcons.dll");
+    ASSERT_TRUE(::CopyFileA("C:\\windows\\system32\\shell32.dll", library.c_str(), FALSE));
+    for (const std::string& next : {BinDir() + "cobweld_test.ico", std::string()}) {
+        Type(picker, IDC_ICON_FILE, library);
+        EXPECT_TRUE(Press(picker, IDOK) && ListCount(picker, IDC_ICON_LIST) > 30);
+        SelectRow(picker, IDC_ICON_LIST, 30);
+        if (next.empty())
+            ::DeleteFileA(library.c_str());
+        else
+            Type(picker, IDC_ICON_FILE, next);
+        EXPECT_EQ(ListCount(picker, IDC_ICON_LIST) == 1, !next.empty()); // typed: reloaded at once
+        SelectRow(picker, IDC_ICON_LIST, 30);
+        EXPECT_TRUE(Press(picker, IDOK) && ::IsWindowVisible(picker) && ListCount(picker, IDC_ICON_LIST) < 2);
+    }
     Type(picker, IDC_ICON_FILE, BinDir() + "cobweld_test.ico");
     EXPECT_TRUE(Press(picker, IDOK) && ::IsWindowVisible(picker) && ListSelection(picker, IDC_ICON_LIST) == 0);
     Click(picker, IDOK);

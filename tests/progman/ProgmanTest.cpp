@@ -11,6 +11,7 @@
 #include "framework/Text.h"
 #include "model/ProgramList.h"
 #include "progman/DdeClient.h"
+#include "progman/GroupShortcut.h"
 #include "progman/ProgmanGroup.h"
 #include "tests/progman/Progman.h"
 #include "framework/Scoped.h"
@@ -206,24 +207,29 @@ TEST_F(ProgmanTest, WithoutProgramManagerNothingIsSentAndTheWindowStaysResponsiv
 
 // Items the shell refuses become shortcuts in the group's folder (where it
 // exists), each with a file of its own: the launcher's own item is never
-// replaced, and titles that name one file are numbered. Wine's menu builder
-// makes a Linux menu item of each that starts it.
+// replaced, titles that name one file are numbered, and one that names a
+// device ("NUL .txt") gets a '_' in front. A shortcut saved onto a device
+// is reported as not written. Wine's menu builder makes a Linux menu item of
+// each that starts it.
 TEST_F(ProgmanTest, RefusedItemsBecomeShortcutsEachWithAFileOfItsOwnAndALinuxMenuItem)
 {
     CRecorder recorder(true);
     Store({{"Tool", "C:\\windows\\regedit.exe", 0, "C:\\windows", 1}, {"Cobweld", "", 0, "", 0},
            {"cobweld", "", 0, "", 0}, {"A.", "", 0, "", 0}, {"A", "", 0, "", 0}, {"a/b", "", 0, "", 0},
-           {"con", "", 0, "", 0}});
+           {"con", "", 0, "", 0}, {"_CON", "", 0, "", 0}, {"NUL .txt", "", 0, "", 0}, {"CON  .a", "", 0, "", 0},
+           {"CONIN$", "", 0, "", 0}, {"CONOUT$", "", 0, "", 0}});
     CProgramList list;
     PublishProgmanGroup(list);
     EXPECT_EQ(::GetFileAttributesA(GroupFolder().c_str()), INVALID_FILE_ATTRIBUTES); // no folder made for a shell
     ASSERT_TRUE(::CreateDirectoryA(GroupFolder().c_str(), nullptr));
     PublishProgmanGroup(list);
-    const char* const names[] = {"Cobweld", "Tool", "Cobweld (2)", "cobweld (3)", "A", "A (2)", "a_b", "_con"};
+    EXPECT_FALSE(WriteGroupShortcut(OwnPath(), CGroupItem(), L"NUL .txt.lnk")); // Wine's save succeeds on the device
+    const char* const names[] = {"Cobweld", "Tool", "Cobweld (2)", "cobweld (3)", "A", "A (2)", "a_b", "_con",
+                                 "_CON (2)", "_NUL .txt", "_CON  .a", "_CONIN$", "_CONOUT$"};
     EXPECT_EQ(DescribeShortcut("Tool", OwnPath()), "launcher 0|C:\\windows|C:\\windows\\regedit.exe,0|7");
     char menus[MAX_PATH] = "";
     ::GetEnvironmentVariableA("COBWELD_MENU_DIR", menus, sizeof menus);
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 13; ++i) {
         std::string arguments = i ? " " + std::to_string(i - 1) + "|" : " |";
         EXPECT_EQ(DescribeShortcut(names[i], OwnPath()).substr(0, 8 + arguments.size()), "launcher" + arguments);
         // Its Linux menu item starts the shortcut.
