@@ -183,6 +183,22 @@ void FillRichTree(HKEY key, bool classes)
     ::RegSetValueExW(c, L"deep", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"\u0394"), 4);
 }
 
+void FillOddValues(HKEY key)
+{
+    const char bytes[] = "o\0n\0e\0\0\0t\0w\0o\0";
+    const struct { const wchar_t* name; DWORD type; DWORD size; } values[] = {
+        {L"multiUnterminated", REG_MULTI_SZ, 14}, {L"szUnterminated", REG_SZ, 6}, {L"szOdd", REG_SZ, 7},
+        {L"expandOdd", REG_EXPAND_SZ, 3}, {L"dword2", REG_DWORD, 2}, {L"dword6", REG_DWORD, 6},
+        {L"noneWithData", REG_NONE, 5}, {L"unknownType", 0x12345, 9}};
+    for (const auto& value : values) {
+        // Given a NUL after the data, the platform would store a terminator
+        // that the data lacks.
+        std::string data(bytes, value.size);
+        data += "\xFF\xFF\xFF";
+        ::RegSetValueExW(key, value.name, 0, value.type, reinterpret_cast<const BYTE*>(data.data()), value.size);
+    }
+}
+
 void WriteStoreEntry(int index, const StoreEntry& e, HKEY root)
 {
     const std::string path = EntryPath(index);

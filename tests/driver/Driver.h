@@ -50,6 +50,11 @@ struct Key {
 // an empty and a default value, and subkeys three levels deep.
 void FillRichTree(HKEY key, bool classes = true);
 
+// Values the platform accepts though they are not well formed: strings
+// without their terminator or of odd size, a REG_DWORD of 2 and of 6 bytes,
+// REG_NONE with data, an unknown type.
+void FillOddValues(HKEY key);
+
 // One stored entry: the nine values of the store's Info\<n>.
 struct StoreEntry {
     std::string title, commandLine, directory, iconPath, registry;

@@ -42,10 +42,12 @@ protected:
 } // namespace
 
 // Values over 64 KB and names of any length are carried (the first buffers
-// are 64 KB and 300 characters); what only the destination holds stays.
+// are 64 KB and 300 characters), and values that are not well formed come
+// through unchanged; what only the destination holds stays.
 TEST_F(Registry, TreeCopyCarriesEveryValueAndLevelByteForByteAndKeepsWhatOnlyTheDestinationHolds)
 {
     FillRichTree(m_src);
+    FillOddValues(m_src);
     SetValue(m_src, "", std::wstring(2000, L'\u00e9').c_str(), REG_BINARY, std::string(100000, 'b').data(), 100000);
     SetDword(Key(m_src, std::wstring(256, L'k'), std::wstring(40000, L'c').c_str()), "", "big", 1);
     SetString(m_dst, "", "onlyHere", "kept");
