@@ -39,11 +39,12 @@ bool KeepKeysBeyond(HKEY oldEntries, HKEY staging, int count)
 CProgramList::CProgramList() : m_nGroupState(GROUP_STATE_NONE), m_bModified(0)
 {
     CRegKey store, entries;
-    // A store this user cannot write is read as it is.
-    if (store.Create(StoreRoot(), STORE_PATH) == ERROR_SUCCESS)
+    // A store this user cannot write is read as its recovery would leave it.
+    if (OpenStore(store, KEY_READ | KEY_WRITE, true) == ERROR_SUCCESS)
         RecoverKeyTree(store, ENTRIES_KEY, false);
-    store.Close();
-    if (entries.Open(StoreRoot(), (std::string(STORE_PATH) + "\\" + ENTRIES_KEY).c_str()) == ERROR_SUCCESS) {
+    else
+        OpenStore(store, KEY_READ, false);
+    if (store.IsOpen() && OpenRecoveredKeyTree(store, ENTRIES_KEY, entries) == ERROR_SUCCESS) {
         // The stored list ends at the first key that cannot be opened.
         for (int index = 0;; ++index) {
             CRegKey key;
@@ -98,7 +99,7 @@ bool CProgramList::Save()
 {
     CRegKey store, oldEntries;
     m_bModified = 1;
-    if (store.Create(StoreRoot(), STORE_PATH) != ERROR_SUCCESS)
+    if (OpenStore(store, KEY_READ | KEY_WRITE, true) != ERROR_SUCCESS)
         return false;
     RecoverKeyTree(store, ENTRIES_KEY, false);
     oldEntries.Open(store, ENTRIES_KEY);
