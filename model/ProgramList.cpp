@@ -43,12 +43,13 @@ bool KeepKeysBeyond(HKEY oldEntries, HKEY staging, int count)
 CProgramList::CProgramList() : m_nGroupState(GROUP_STATE_NONE), m_bModified(0)
 {
     CRegKey store, entries;
-    // A store this user cannot write is read as it is.
-    if (store.Create(StoreRoot(), STORE_PATH) == ERROR_SUCCESS)
+    // A store this user cannot write is read as its recovery would leave it.
+    if (OpenStore(store, KEY_READ | KEY_WRITE, true) == ERROR_SUCCESS)
         RecoverKeyTree(store, ENTRIES_KEY, false);
-    store.Close();
+    else
+        OpenStore(store, KEY_READ, false);
     DWORD groupChanged = 0, size = sizeof groupChanged;
-    if (entries.Open(StoreRoot(), (std::string(STORE_PATH) + "\\" + ENTRIES_KEY).c_str()) == ERROR_SUCCESS) {
+    if (store.IsOpen() && OpenRecoveredKeyTree(store, ENTRIES_KEY, entries) == ERROR_SUCCESS) {
         if (::RegQueryValueExA(entries, kGroupChangedValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&groupChanged),
                                &size) == ERROR_SUCCESS && groupChanged == 1)
             m_nGroupState = GROUP_STATE_CHANGED;
@@ -110,7 +111,7 @@ bool CProgramList::Save()
 {
     CRegKey store, oldEntries;
     m_bModified = 1;
-    if (store.Create(StoreRoot(), STORE_PATH) != ERROR_SUCCESS)
+    if (OpenStore(store, KEY_READ | KEY_WRITE, true) != ERROR_SUCCESS)
         return false;
     RecoverKeyTree(store, ENTRIES_KEY, false);
     oldEntries.Open(store, ENTRIES_KEY);

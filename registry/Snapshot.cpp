@@ -51,7 +51,7 @@ std::string SlotName(int slot)
 LONG OpenSnapshots(CRegKey& snapshots)
 {
     CRegKey store;
-    LONG rc = store.Create(StoreRoot(), STORE_PATH);
+    LONG rc = OpenStore(store, KEY_READ | KEY_WRITE, true);
     return rc == ERROR_SUCCESS ? snapshots.Create(store, SNAPSHOTS_KEY) : rc;
 }
 
@@ -166,7 +166,7 @@ std::wstring RecordName(const std::string& settingsName)
 LONG OpenLeftRecords(CRegKey& records, REGSAM access)
 {
     CRegKey store;
-    LONG rc = store.Create(StoreRoot(), STORE_PATH);
+    LONG rc = OpenStore(store, KEY_READ | KEY_WRITE, true);
     return rc == ERROR_SUCCESS ? records.Create(store, Widen(kLeftByKey).c_str(), access) : rc;
 }
 

@@ -1,4 +1,5 @@
 #include "registry/StagedKey.h"
+#include <map>
 #include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "registry/RegistryInternal.h"
@@ -37,30 +38,103 @@ bool Rename(HKEY parent, const std::string& from, const std::string& to)
     return Step([&] { return RenameRegistryKey(parent, from.c_str(), to.c_str()); });
 }
 
+// The names of one key's trees, as a recovery sees and changes them.
+class CTreeNames {
+public:
+    virtual ~CTreeNames() = default;
+    virtual bool Exists(const std::string& name) = 0;
+    virtual void Rename(const std::string& from, const std::string& to) = 0;
+    virtual void Delete(const std::string& name) = 0;
+};
+
+// The registry itself.
+class CRegistryTreeNames : public CTreeNames {
+public:
+    explicit CRegistryTreeNames(HKEY parent) : m_hParent(parent) {}
+    bool Exists(const std::string& name) override { return ::Exists(m_hParent, name); }
+    void Rename(const std::string& from, const std::string& to) override
+    {
+        RenameRegistryKey(m_hParent, from.c_str(), to.c_str());
+    }
+    void Delete(const std::string& name) override { ::Delete(m_hParent, name); }
+
+private:
+    HKEY m_hParent;
+};
+
+// Changes nothing: follows each tree, by the name it has in the registry, to
+// the name the recovery would give it.
+class CDryRunTreeNames : public CTreeNames {
+public:
+    CDryRunTreeNames(HKEY parent, const std::string& name)
+    {
+        for (const char* suffix : {"", kNew, kPrevious, kOld, kUndo}) {
+            if (::Exists(parent, name + suffix))
+                m_trees[name + suffix] = name + suffix;
+        }
+    }
+    bool Exists(const std::string& name) override { return m_trees.count(name) != 0; }
+    void Rename(const std::string& from, const std::string& to) override
+    {
+        if (Exists(from) && !Exists(to)) {
+            m_trees[to] = m_trees[from];
+            m_trees.erase(from);
+        }
+    }
+    void Delete(const std::string& name) override { m_trees.erase(name); }
+    std::string Tree(const std::string& name) const
+    {
+        auto found = m_trees.find(name);
+        return found == m_trees.end() ? std::string() : found->second;
+    }
+
+private:
+    std::map<std::string, std::string> m_trees; // name now -> name in the registry
+};
+
+void Recover(CTreeNames& trees, const std::string& name, bool keepPrevious)
+{
+    const std::string staged = name + kNew, previous = name + kPrevious, old = name + kOld, undo = name + kUndo;
+    // An undo renames name -> .undo, .prev -> name, .undo -> .prev.
+    if (trees.Exists(undo)) {
+        if (!trees.Exists(name))
+            trees.Rename(undo, name);
+        else if (!trees.Exists(previous))
+            trees.Rename(undo, previous);
+        trees.Delete(undo);
+    }
+    // The key is renamed aside only once the new tree is whole: with the key
+    // gone and the old tree aside, the new one is complete.
+    if (!trees.Exists(name) && trees.Exists(staged) && (trees.Exists(previous) || trees.Exists(old)))
+        trees.Rename(staged, name);
+    trees.Delete(staged);
+    if (keepPrevious && trees.Exists(old) && trees.Exists(name) && !trees.Exists(previous))
+        trees.Rename(old, previous);
+    trees.Delete(old);
+    // History of a tree that is gone belongs to nobody.
+    if (!trees.Exists(name))
+        trees.Delete(previous);
+}
+
 } // namespace
 
 void RecoverKeyTree(HKEY parent, const std::string& name, bool keepPrevious)
 {
-    const std::string staged = name + kNew, previous = name + kPrevious, old = name + kOld, undo = name + kUndo;
-    // An undo renames name -> .undo, .prev -> name, .undo -> .prev.
-    if (Exists(parent, undo)) {
-        if (!Exists(parent, name))
-            RenameRegistryKey(parent, undo.c_str(), name.c_str());
-        else if (!Exists(parent, previous))
-            RenameRegistryKey(parent, undo.c_str(), previous.c_str());
-        Delete(parent, undo);
-    }
-    // The key is renamed aside only once the new tree is whole: with the key
-    // gone and the old tree aside, the new one is complete.
-    if (!Exists(parent, name) && Exists(parent, staged) && (Exists(parent, previous) || Exists(parent, old)))
-        RenameRegistryKey(parent, staged.c_str(), name.c_str());
-    Delete(parent, staged);
-    if (keepPrevious && Exists(parent, old) && Exists(parent, name) && !Exists(parent, previous))
-        RenameRegistryKey(parent, old.c_str(), previous.c_str());
-    Delete(parent, old);
-    // History of a tree that is gone belongs to nobody.
-    if (!Exists(parent, name))
-        Delete(parent, previous);
+    CRegistryTreeNames trees(parent);
+    Recover(trees, name, keepPrevious);
+}
+
+std::string RecoveredKeyTreeName(HKEY parent, const std::string& name)
+{
+    CDryRunTreeNames trees(parent, name);
+    Recover(trees, name, false);
+    return trees.Tree(name);
+}
+
+LONG OpenRecoveredKeyTree(HKEY parent, const std::string& name, CRegKey& tree)
+{
+    std::string kept = RecoveredKeyTreeName(parent, name);
+    return kept.empty() ? ERROR_FILE_NOT_FOUND : tree.Open(parent, kept.c_str());
 }
 
 bool ReplaceKeyTree(HKEY parent, const std::string& name, const FillKeyTree& fill, bool keepPrevious,

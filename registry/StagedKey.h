@@ -14,6 +14,8 @@
 #include <functional>
 #include <string>
 
+class CRegKey;
+
 // Fills the open, empty staging key; false when it could not.
 typedef std::function<bool(HKEY staging)> FillKeyTree;
 
@@ -29,6 +31,13 @@ bool ReplaceKeyTree(HKEY parent, const std::string& name, const FillKeyTree& fil
 // unfinished, and removes what was left over. keepPrevious as the
 // replacements of this key use it.
 void RecoverKeyTree(HKEY parent, const std::string& name, bool keepPrevious);
+
+// Reads only, for a parent this process may not write: the subkey of parent
+// holding the tree that RecoverKeyTree would leave as parent\name (name
+// itself, or the one it would rename into place); empty when it would leave
+// none. OpenRecoveredKeyTree opens that tree for reading.
+std::string RecoveredKeyTreeName(HKEY parent, const std::string& name);
+LONG OpenRecoveredKeyTree(HKEY parent, const std::string& name, CRegKey& tree);
 
 // Swaps parent\name with its <name>.prev. False when there is no .prev.
 bool UndoKeyTree(HKEY parent, const std::string& name);

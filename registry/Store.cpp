@@ -1,4 +1,6 @@
 #include "registry/Store.h"
+#include <cwchar>
+#include <set>
 #include <string>
 #include "framework/Scoped.h"
 #include "registry/RegistryTree.h"
@@ -10,37 +12,67 @@ const char SNAPSHOTS_KEY[] = "Save";
 
 namespace {
 
+// Where Windows put the machine-wide writes of a standard user's 32-bit
+// launcher.
+const char VIRTUAL_STORE_PATH[] = "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\Varnolite\\Cobweld";
+
 HKEY g_hStoreRoot = HKEY_LOCAL_MACHINE;
 
-// Copies each snapshot that can be read; one this user may not read (another
-// user's private snapshot) does not keep the others from coming along.
-void CopyReadableSnapshots(HKEY from, HKEY to)
+// On 32-bit Windows the view flag changes nothing.
+LONG OpenStoreBelow(HKEY root, CRegKey& store, REGSAM access, bool create)
 {
-    ForEachSubkey(from, [&](const wchar_t* name) {
-        CRegKey source, destination;
-        if (source.Open(from, name) == ERROR_SUCCESS && destination.Create(to, name) == ERROR_SUCCESS)
-            CopyRegistryTree(source, destination);
-        return true;
-    });
+    if (root == HKEY_LOCAL_MACHINE)
+        access |= KEY_WOW64_32KEY;
+    return create ? store.Create(root, STORE_PATH, access) : store.Open(root, STORE_PATH, access);
 }
 
-// The entries come last and in one rename: a copy cut short leaves no
-// entries, and is made again at the next start.
+// Copies the snapshots of the store from that can be read, each slot with
+// its history, skipping the slots in taken (an earlier store's), and adds
+// from's slots to taken. A snapshot this user may not read (another user's
+// private one) does not keep the others from coming along.
+void CopyReadableSnapshots(HKEY from, HKEY to, std::set<std::wstring>& taken)
+{
+    CRegKey source, destination;
+    if (!from || source.Open(from, SNAPSHOTS_KEY) != ERROR_SUCCESS
+        || destination.Create(to, SNAPSHOTS_KEY) != ERROR_SUCCESS)
+        return;
+    std::set<std::wstring> slots;
+    ForEachSubkey(source, [&](const wchar_t* name) {
+        std::wstring slot(name, std::wcscspn(name, L"."));
+        CRegKey tree, copy;
+        if (!taken.count(slot) && tree.Open(source, name) == ERROR_SUCCESS) {
+            slots.insert(slot);
+            if (copy.Create(destination, name) == ERROR_SUCCESS)
+                CopyRegistryTree(tree, copy);
+        }
+        return true;
+    });
+    taken.insert(slots.begin(), slots.end());
+}
+
+// The stores copied from are only read: their entries are the whole tree
+// that their recovery would keep, even where it cannot run. The entries come
+// last and in one rename: a copy cut short leaves no entries, and is made
+// again at the next start.
 void SeedUserStore()
 {
-    CRegKey user, machine, machineEntries;
+    CRegKey user, virtualStore, machine, entries;
     if (user.Create(HKEY_CURRENT_USER, STORE_PATH) != ERROR_SUCCESS)
         return;
     RecoverKeyTree(user, ENTRIES_KEY, false);
-    if (RegistryKeyExists(user, ENTRIES_KEY) || machine.Open(HKEY_LOCAL_MACHINE, STORE_PATH) != ERROR_SUCCESS
-        || machineEntries.Open(machine, ENTRIES_KEY) != ERROR_SUCCESS)
+    if (RegistryKeyExists(user, ENTRIES_KEY))
         return;
-    CRegKey machineSnapshots, userSnapshots;
-    if (machineSnapshots.Open(machine, SNAPSHOTS_KEY) == ERROR_SUCCESS
-        && userSnapshots.Create(user, SNAPSHOTS_KEY) == ERROR_SUCCESS)
-        CopyReadableSnapshots(machineSnapshots, userSnapshots);
-    ReplaceKeyTree(user, ENTRIES_KEY, [&](HKEY staging) { return CopyRegistryTree(machineEntries, staging) != 0; },
-                   false);
+    bool virtualized = virtualStore.Open(HKEY_CURRENT_USER, VIRTUAL_STORE_PATH) == ERROR_SUCCESS
+        && OpenRecoveredKeyTree(virtualStore, ENTRIES_KEY, entries) == ERROR_SUCCESS;
+    OpenStoreBelow(HKEY_LOCAL_MACHINE, machine, KEY_READ, false);
+    if (!virtualized && (!machine.IsOpen() || OpenRecoveredKeyTree(machine, ENTRIES_KEY, entries) != ERROR_SUCCESS))
+        return;
+    // Windows showed the 32-bit launcher its virtualized keys over the
+    // machine-wide ones: a snapshot it never wrote again is machine-wide only.
+    std::set<std::wstring> taken;
+    CopyReadableSnapshots(virtualized ? static_cast<HKEY>(virtualStore) : nullptr, user, taken);
+    CopyReadableSnapshots(machine, user, taken);
+    ReplaceKeyTree(user, ENTRIES_KEY, [&](HKEY staging) { return CopyRegistryTree(entries, staging) != 0; }, false);
 }
 
 } // namespace
@@ -50,13 +82,18 @@ HKEY StoreRoot()
     return g_hStoreRoot;
 }
 
+LONG OpenStore(CRegKey& store, REGSAM access, bool create)
+{
+    return OpenStoreBelow(g_hStoreRoot, store, access, create);
+}
+
 HKEY SelectStoreRoot()
 {
     // A standard user, or an administrator without elevation, may read the
     // machine-wide store but not write it (no registry virtualization for a
     // 64-bit program).
     CRegKey machine;
-    if (machine.Create(HKEY_LOCAL_MACHINE, STORE_PATH, KEY_READ | KEY_WRITE) == ERROR_SUCCESS) {
+    if (OpenStoreBelow(HKEY_LOCAL_MACHINE, machine, KEY_READ | KEY_WRITE, true) == ERROR_SUCCESS) {
         g_hStoreRoot = HKEY_LOCAL_MACHINE;
     } else {
         g_hStoreRoot = HKEY_CURRENT_USER;

@@ -24,7 +24,8 @@ using namespace bench;
 
 namespace {
 
-const char kStorePath[] = "Software\\Varnolite\\Cobweld\\Info";
+// The machine-wide store's entries, in the 32-bit view, by the key that holds it.
+const char kStorePath[] = "Software\\WOW6432Node\\Varnolite\\Cobweld\\Info";
 const int kEntries = 1000;
 
 std::string EntryPath(int n) { return std::string(kStorePath) + "\\" + std::to_string(n); }

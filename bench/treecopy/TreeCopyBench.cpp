@@ -24,7 +24,9 @@ using namespace bench;
 namespace {
 
 const char kBenchKey[] = "Software\\CobweldBench";
-const char kSaveKey[] = "Software\\Varnolite\\Cobweld\\Save";
+// The machine-wide store is in the 32-bit view, which reg.exe and regedit
+// (64-bit here) reach by the key that holds it.
+const char kSaveKey[] = "Software\\WOW6432Node\\Varnolite\\Cobweld\\Save";
 // Capture writes into slot kCaptureSlot + tree; restore reads slot kRestoreSlot + tree.
 const int kCaptureSlot = 9000;
 const int kRestoreSlot = 9100;

@@ -7,6 +7,8 @@
 namespace driver {
 
 const char* const kStoreRoot = "Software\\Varnolite\\Cobweld";
+const char* const kVirtualStoreRoot =
+    "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\Varnolite\\Cobweld";
 
 namespace {
 
@@ -60,6 +62,13 @@ void DumpKey(HKEY key, const std::string& relative, bool classes, std::string& o
     }
 }
 
+// The machine-wide store is the 32-bit builds' one: HKLM is always read and
+// written in the 32-bit view here.
+REGSAM View(HKEY root)
+{
+    return root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0;
+}
+
 HWND FindTopLevel(DWORD processId, const std::function<bool(HWND)>& match)
 {
     for (HWND window = ::GetTopWindow(nullptr); window; window = ::GetWindow(window, GW_HWNDNEXT)) {
@@ -105,7 +114,7 @@ std::string Dump(HKEY root, const std::string& path, bool classes)
 {
     CRegKey key;
     std::string out;
-    if (key.Open(root, path.c_str()) != ERROR_SUCCESS)
+    if (key.Open(root, path.c_str(), KEY_READ | View(root)) != ERROR_SUCCESS)
         return "<missing>";
     DumpKey(key, ".", classes, out);
     return out;
@@ -113,9 +122,12 @@ std::string Dump(HKEY root, const std::string& path, bool classes)
 
 std::string GetString(HKEY root, const std::string& path, const char* name)
 {
+    CRegKey key;
     char data[4096];
     DWORD size = sizeof data;
-    return ::RegGetValueA(root, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) ? "<missing>" : data;
+    return key.Open(root, path.c_str(), KEY_QUERY_VALUE | View(root))
+            || ::RegGetValueA(key, nullptr, name, RRF_RT_REG_SZ, nullptr, data, &size)
+        ? "<missing>" : data;
 }
 
 bool SetValue(HKEY root, const std::string& path, const wchar_t* name, DWORD type, const void* data, DWORD size)
@@ -135,29 +147,35 @@ bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value)
     return SetValue(root, path, Widen(name).c_str(), REG_DWORD, &value, sizeof value);
 }
 
-void DeleteTree(HKEY root, const std::string& path)
+void DeleteTree(HKEY root, const std::string& path, REGSAM view)
 {
-    ::RegDeleteTreeA(root, path.c_str());
-    ::RegDeleteKeyA(root, path.c_str());
+    CRegKey key;
+    view = view ? view : View(root);
+    if (key.Open(root, path.c_str(), KEY_ALL_ACCESS | view) == ERROR_SUCCESS)
+        ::RegDeleteTreeA(key, nullptr);
+    key.Close();
+    ::RegDeleteKeyExA(root, path.c_str(), view, 0);
 }
 
-void SetTreeDacl(HKEY root, const std::string& path, const char* sddl)
+void SetTreeDacl(HKEY root, const std::string& path, const char* sddl, REGSAM view)
 {
     CRegKey dacl;
     CLocalPtr<void> descriptor;
-    if (dacl.Open(root, path.c_str(), WRITE_DAC) == ERROR_SUCCESS
+    view = view ? view : View(root);
+    if (dacl.Open(root, path.c_str(), WRITE_DAC | view) == ERROR_SUCCESS
         && ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
         ::RegSetKeySecurity(dacl, DACL_SECURITY_INFORMATION, descriptor);
     HKEY key;
     char name[256];
-    for (DWORD i = 0, size = 256; !::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) &&
+    for (DWORD i = 0, size = 256; !::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) &&
                                   !::RegEnumKeyExA(key, i, name, &size, 0, 0, 0, 0); ++i, size = 256)
-        ::RegCloseKey(key), SetTreeDacl(root, path + "\\" + name, sddl);
+        ::RegCloseKey(key), SetTreeDacl(root, path + "\\" + name, sddl, view);
 }
 
 Key::Key(HKEY parent, const std::wstring& path, const wchar_t* keyClass)
 {
-    ::RegCreateKeyExW(parent, path.c_str(), 0, const_cast<wchar_t*>(keyClass), 0, KEY_ALL_ACCESS, 0, &h, 0);
+    ::RegCreateKeyExW(parent, path.c_str(), 0, const_cast<wchar_t*>(keyClass), 0, KEY_ALL_ACCESS | View(parent), 0, &h,
+                      0);
 }
 
 void FillRichTree(HKEY key, bool classes)
@@ -226,8 +244,12 @@ void SetProfileInt(const char* name, DWORD value)
 
 void WipeLauncherState()
 {
-    SetTreeDacl(HKEY_LOCAL_MACHINE, "Software\\Varnolite", "D:P(A;OICI;KA;;;WD)");
-    DeleteTree(HKEY_LOCAL_MACHINE, kStoreRoot);
+    // Both views: a 64-bit build once kept its store in the 64-bit one.
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        SetTreeDacl(HKEY_LOCAL_MACHINE, "Software\\Varnolite", "D:P(A;OICI;KA;;;WD)", view);
+        DeleteTree(HKEY_LOCAL_MACHINE, kStoreRoot, view);
+    }
+    DeleteTree(HKEY_CURRENT_USER, kVirtualStoreRoot);
     DeleteTree(HKEY_CURRENT_USER, "Software\\Varnolite");
 }
 

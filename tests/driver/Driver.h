@@ -20,7 +20,11 @@ inline std::string LauncherPath() { return BinDir() + "COBWELD.EXE"; }
 
 // ---------------------------------------------------------------- registry
 
+// HKEY_LOCAL_MACHINE is read and written in its 32-bit view (unless a view
+// is given), where the machine-wide store is.
 extern const char* const kStoreRoot; // the store's path below HKLM (or HKCU)
+// The store Windows virtualized for a standard user's 32-bit launcher, below HKCU.
+extern const char* const kVirtualStoreRoot;
 
 // A canonical text of a key tree, read with the wide functions: each key with
 // its class (unless classes is false: registry files carry none), each value
@@ -33,10 +37,11 @@ std::string GetString(HKEY root, const std::string& path, const char* name);
 bool SetValue(HKEY root, const std::string& path, const wchar_t* name, DWORD type, const void* data, DWORD size);
 bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value);
 bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value);
-void DeleteTree(HKEY root, const std::string& path);
+// view: KEY_WOW64_64KEY reaches HKLM's 64-bit view.
+void DeleteTree(HKEY root, const std::string& path, REGSAM view = 0);
 // Gives the key root\path, and unless it refuses them its subkeys, the
 // access that sddl describes.
-void SetTreeDacl(HKEY root, const std::string& path, const char* sddl);
+void SetTreeDacl(HKEY root, const std::string& path, const char* sddl, REGSAM view = 0);
 
 // A key opened with full access, created when missing, that closes itself.
 struct Key {
@@ -67,7 +72,8 @@ inline std::string SnapshotPath(int slot) { return std::string(kStoreRoot) + "\\
 std::vector<std::string> StoredTitles(HKEY root = HKEY_LOCAL_MACHINE);
 // A value of the profile's section "Cobweld" ("Current", "Installed").
 void SetProfileInt(const char* name, DWORD value);
-// Removes the store (under both roots, a locked one too) and the profile.
+// Removes the store (under both roots and in both views of HKLM, a locked one
+// too), its virtualized copy and the profile.
 void WipeLauncherState();
 
 // ---------------------------------------------------------------- programs

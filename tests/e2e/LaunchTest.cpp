@@ -13,11 +13,13 @@ const char kEndEvent[] = "CobweldTestAppEnd";
 class LaunchTest : public E2ETest {
 protected:
     // An entry of settings_app, with the snapshot Color=color unless NULL.
-    static void Add(int row, const char* title, DWORD slot, DWORD retrieveAgain, const char* color)
+    static void Add(int row, const char* title, DWORD slot, DWORD retrieveAgain, const char* color,
+                    HKEY root = HKEY_LOCAL_MACHINE)
     {
-        WriteStoreEntry(row, {title, BinDir() + "settings_app.exe", "", "", kSettingsName, 0, slot, 0, retrieveAgain});
+        WriteStoreEntry(row, {title, BinDir() + "settings_app.exe", "", "", kSettingsName, 0, slot, 0, retrieveAgain},
+                        root);
         if (color)
-            SetString(HKEY_LOCAL_MACHINE, SnapshotPath(slot), "Color", color);
+            SetString(root, SnapshotPath(slot), "Color", color);
     }
     // What the program's next start writes (Color=color unless NULL) and
     // whether it then waits for m_end.
@@ -198,6 +200,33 @@ TEST_F(LaunchTest, OverAReadOnlyMachineWideStoreTheLauncherWorksOnTheUsersOwnCop
     EXPECT_EQ(StoredTitles(HKEY_CURRENT_USER), (std::vector<std::string>{"Alpha", "Beta"}));
     EXPECT_EQ(GetString(HKEY_CURRENT_USER, SnapshotPath(2), "x"), "1");
     EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, kStoreRoot), machine);
+}
+
+// What 32-bit builds left: machine-wide entries in the 32-bit view; for a
+// standard user, the copy Windows virtualized, or else a machine-wide list
+// left mid-replacement, as its recovery would keep it. Neither is written.
+TEST_F(LaunchTest, EntriesThatThe32BitBuildsLeftAreFoundAndOnlyRead)
+{
+    Add(0, "Alpha", 1, 0, "red");
+    Tell(nullptr, false);
+    ASSERT_TRUE(launcher.StartLauncher("0") && launcher.WaitExit() && Ready(1));
+    // Copied, not renamed: Wine's RegRenameKey here would lose the key after Info.
+    const std::string info = std::string(kStoreRoot) + "\\Info";
+    ::RegCopyTreeA(Key(HKEY_LOCAL_MACHINE, Widen(info)), nullptr, Key(HKEY_LOCAL_MACHINE, Widen(info + ".new")));
+    DeleteTree(HKEY_LOCAL_MACHINE, info);
+    SetString(HKEY_LOCAL_MACHINE, info + ".old\\0", "Title", "Old");
+    SetTreeDacl(HKEY_LOCAL_MACHINE, "Software\\Varnolite", "D:P(A;OICI;KR;;;WD)");
+    ASSERT_TRUE(launcher.StartLauncher("0") && launcher.WaitExit() && Ready(2));
+    EXPECT_EQ(StoredTitles(HKEY_CURRENT_USER), std::vector<std::string>{"Alpha"});
+    Add(0, "Virtual", 1, 0, "blue", HKEY_CURRENT_USER);
+    Key virtualStore(HKEY_CURRENT_USER, Widen(kVirtualStoreRoot));
+    ::RegCopyTreeA(Key(HKEY_CURRENT_USER, Widen(kStoreRoot)), nullptr, virtualStore);
+    DeleteTree(HKEY_CURRENT_USER, std::string(kStoreRoot) + "\\Info");
+    const std::string untouched = Dump(HKEY_LOCAL_MACHINE, kStoreRoot) + Dump(HKEY_CURRENT_USER, kVirtualStoreRoot);
+    ASSERT_TRUE(launcher.StartLauncher("0") && launcher.WaitExit() && Ready(3));
+    EXPECT_EQ(Seen(1) + Seen(2) + Seen(3), "redredblue");
+    EXPECT_EQ(StoredTitles(HKEY_CURRENT_USER), std::vector<std::string>{"Virtual"});
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, kStoreRoot) + Dump(HKEY_CURRENT_USER, kVirtualStoreRoot), untouched);
 }
 
 // Restoring the launcher's own key would remove its profile (and a per-user

@@ -77,12 +77,12 @@ TEST_F(MainWindowTest, EntriesWithoutASlotOfTheirOwnGetOneWithTheSnapshotTheyHad
     const std::pair<int, const char*> entries[] = {{2, "two"}, {2, "two"}, {0, "zero"}, {-3, "minus"}, {0, "zero"}};
     for (int i = 0; i < 5; ++i)
         WriteStoreEntry(i, Notepad(std::string(1, 'A' + i), entries[i].first, entries[i].second));
-    ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, EntryPath(4).c_str(), "iSave"); // loads as 0
+    ::RegDeleteValueA(Key(HKEY_LOCAL_MACHINE, Widen(EntryPath(4))), "iSave"); // loads as 0
     ASSERT_TRUE(Start());
     std::map<DWORD, int> slots;
     for (int i = 0; i < 5; ++i) {
         DWORD slot = 0, size = sizeof slot;
-        ::RegGetValueA(HKEY_LOCAL_MACHINE, EntryPath(i).c_str(), "iSave", RRF_RT_REG_DWORD, nullptr, &slot, &size);
+        ::RegGetValueA(Key(HKEY_LOCAL_MACHINE, Widen(EntryPath(i))), nullptr, "iSave", RRF_RT_REG_DWORD, nullptr, &slot, &size);
         EXPECT_TRUE(static_cast<int>(slot) > 0 && ++slots[slot] == 1) << i;
         EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, SnapshotPath(slot), "Marker"), entries[i].second) << i;
     }

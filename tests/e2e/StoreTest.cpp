@@ -18,7 +18,7 @@ TEST_F(StoreTest, ANewEntrysSnapshotInTheMachineWideStoreIsPrivateToItsUser)
         BYTE descriptor[4096];
         DWORD size = sizeof descriptor;
         char* sddl = nullptr;
-        ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL, &key), ERROR_SUCCESS);
+        ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, READ_CONTROL | KEY_WOW64_32KEY, &key), ERROR_SUCCESS);
         ASSERT_EQ(::RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor, &size), ERROR_SUCCESS);
         ::RegCloseKey(key);
         ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
