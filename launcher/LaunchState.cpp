@@ -14,7 +14,8 @@ const DWORD kKeepMinimizedAfterFailure = 1000;
 struct CLaunchState::Wait {
     enum State { PROGRAM_RUNNING, PROGRAM_ENDED, CAPTURING, CAPTURED };
 
-    CHandle process;
+    std::unique_ptr<CProcessGroup> program;
+    CHandle ended{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     CHandle goAhead{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     CHandle captured{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     HWND notify = nullptr;
@@ -67,9 +68,10 @@ DWORD WINAPI WaitThreadProc(LPVOID param)
     std::unique_ptr<std::shared_ptr<CLaunchState::Wait>> reference(
         static_cast<std::shared_ptr<CLaunchState::Wait>*>(param));
     CLaunchState::Wait& wait = **reference;
-    ::WaitForSingleObject(wait.process, INFINITE);
-    if (!wait.Advance(CLaunchState::Wait::PROGRAM_ENDED))
+    // Until the program has ended, only an abandon sets goAhead.
+    if (!wait.program->WaitEnd(wait.goAhead) || !wait.Advance(CLaunchState::Wait::PROGRAM_ENDED))
         return 0;
+    ::SetEvent(wait.ended);
     ::WaitForSingleObject(wait.goAhead, INFINITE);
     if (wait.GetState() != CLaunchState::Wait::CAPTURING)
         return 0;
@@ -98,16 +100,17 @@ void CLaunchState::StartFailed()
     m_dwFailedTick = ::GetTickCount();
 }
 
-bool CLaunchState::BeginWait(HANDLE process, HWND notify, UINT message, const std::string& settingsName, int slot)
+bool CLaunchState::BeginWait(std::unique_ptr<CProcessGroup> program, HWND notify, UINT message,
+                             const std::string& settingsName, int slot)
 {
     auto wait = std::make_shared<Wait>();
-    wait->process.Reset(process);
+    wait->program = std::move(program);
     wait->notify = notify;
     wait->message = message;
     wait->settingsName = settingsName;
     wait->slot = slot;
     auto* reference = new std::shared_ptr<Wait>(wait);
-    CHandle thread(wait->goAhead.IsValid() && wait->captured.IsValid()
+    CHandle thread(wait->ended.IsValid() && wait->goAhead.IsValid() && wait->captured.IsValid()
                        ? ::CreateThread(nullptr, 0, WaitThreadProc, reference, 0, nullptr)
                        : nullptr);
     if (!thread.IsValid()) {
@@ -135,7 +138,9 @@ bool CLaunchState::RefusesRestore() const
 
 bool CLaunchState::ProgramRunning() const
 {
-    return m_pWait && m_pWait->GetState() == Wait::PROGRAM_RUNNING;
+    // The program's last process may have ended a moment before the thread
+    // saw it: what the user saw end has ended.
+    return m_pWait && m_pWait->GetState() == Wait::PROGRAM_RUNNING && !m_pWait->program->Ended();
 }
 
 bool CLaunchState::CaptureBegun() const
@@ -158,6 +163,8 @@ void CLaunchState::FinishCapture()
 {
     if (!m_pWait)
         return;
+    if (!ProgramRunning())
+        WaitResponsive(m_pWait->ended, INFINITE); // at once, or as soon as the thread saw the end
     AllowCapture();
     if (CaptureBegun())
         WaitResponsive(m_pWait->captured, INFINITE);

@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <memory>
 #include <string>
+#include "framework/ProcessGroup.h"
 
 class CLaunchState {
 public:
@@ -24,10 +25,11 @@ public:
     void BeginStart();
     // The start failed: idle again.
     void StartFailed();
-    // Waits for process, whose handle it takes over. Posts message to notify
-    // when the program has ended and again when its settings are captured
-    // (settingsName into slot). False, idle again, when no thread could start.
-    bool BeginWait(HANDLE process, HWND notify, UINT message, const std::string& settingsName, int slot);
+    // Waits until the last process of program has ended. Posts message to
+    // notify then and again when its settings are captured (settingsName into
+    // slot). False, idle again, when no thread could start.
+    bool BeginWait(std::unique_ptr<CProcessGroup> program, HWND notify, UINT message, const std::string& settingsName,
+                   int slot);
     // Idle again; a wait that has not ended is abandoned.
     void End();
 

@@ -174,7 +174,7 @@ bool CProgramEntry::ImportSnapshot(const std::wstring& path, RegFileError* error
     return Snapshot::Import(m_nSaveSlot, path, error);
 }
 
-HANDLE CProgramEntry::LaunchEntry(const std::function<void()>& restoreFailed)
+std::unique_ptr<CProcessGroup> CProgramEntry::LaunchEntry(const std::function<void()>& restoreFailed)
 {
     if (!RestoreSnapshot())
         restoreFailed();
@@ -188,13 +188,8 @@ HANDLE CProgramEntry::LaunchEntry(const std::function<void()>& restoreFailed)
     }
     // The program file is the application name: no search path, no
     // arguments; its command line is the path itself.
-    std::string program = FieldText(m_szCommandLine);
-    std::string directory = FieldText(m_szDirectory);
-    PROCESS_INFORMATION info;
-    std::memset(&info, 0, sizeof info);
-    if (!::CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SEPARATE_WOW_VDM, nullptr,
-                          directory.empty() ? nullptr : directory.c_str(), &startup, &info))
+    auto program = std::make_unique<CProcessGroup>();
+    if (!program->Start(FieldText(m_szCommandLine), FieldText(m_szDirectory), startup))
         return nullptr;
-    CHandle thread(info.hThread);
-    return info.hProcess;
+    return program;
 }

@@ -3,7 +3,9 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <memory>
 #include <string>
+#include "framework/ProcessGroup.h"
 #include "registry/RegFile.h"
 
 class CProgramEntry {
@@ -52,8 +54,9 @@ public:
 
     // Restores the snapshot and starts the program. A failed restore calls
     // restoreFailed before the program starts, which it then does all the
-    // same. Returns the process handle, owned by the caller, or 0.
-    HANDLE LaunchEntry(const std::function<void()>& restoreFailed);
+    // same. Returns the started program with the processes it starts, or
+    // nullptr.
+    std::unique_ptr<CProcessGroup> LaunchEntry(const std::function<void()>& restoreFailed);
 
     char m_szTitle[100];
     char m_szCommandLine[260];

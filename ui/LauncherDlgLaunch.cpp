@@ -1,7 +1,6 @@
 // The launch command: restore the entry's settings, start its program, and
 // either close or wait for the program to capture its settings back.
 #include "ui/LauncherDlg.h"
-#include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "resources/resource.h"
@@ -24,18 +23,18 @@ void CLauncherDlg::OnOK()
     ShowWindow(SW_MINIMIZE);
 
     m_launch.BeginStart();
-    CHandle process(entry->LaunchEntry([this] {
+    std::unique_ptr<CProcessGroup> program = entry->LaunchEntry([this] {
         // The program is started all the same, with whatever its settings key holds.
         MessageBox(LoadStr(IDS_RESTORE_FAILED).c_str(), nullptr, MB_OK);
-    }));
-    if (!process.IsValid()) {
+    });
+    if (!program) {
         MessageBox(LoadStr(IDS_LAUNCH_FAILED).c_str(), nullptr, MB_OK);
         m_launch.StartFailed();
         return;
     }
     if (!entry->m_bRetrieveAgain) {
         // Nothing waits for the program: the launcher's work is done. The
-        // process handle is closed only after the close.
+        // program runs on when its group is released after the close.
         OnSysCommand(SC_CLOSE, 0);
         m_launch.End();
         return;
@@ -44,7 +43,7 @@ void CLauncherDlg::OnOK()
     m_strSavedTitle = GetWindowText();
     SetWindowText("Cobweld - " + FieldText(entry->m_szTitle) + LoadStr(IDS_WAITING_SUFFIX));
     ::EnableMenuItem(GetSystemMenu(FALSE), SC_RESTORE, MF_BYCOMMAND | MF_GRAYED);
-    if (m_launch.BeginWait(process.Detach(), m_hWnd, WM_WAIT_FINISHED, FieldText(entry->m_szRegistry),
+    if (m_launch.BeginWait(std::move(program), m_hWnd, WM_WAIT_FINISHED, FieldText(entry->m_szRegistry),
                            entry->m_nSaveSlot))
         return;
     // No wait could begin: the program runs on, unwatched, and the window
