@@ -15,18 +15,15 @@ void CLaunchState::Begin(const std::string& settingsName, int slot, bool keep)
     m_pProgram.reset();
 }
 
-void CLaunchState::SetProgram(HANDLE process)
+void CLaunchState::SetProgram(std::unique_ptr<CProcessGroup> program)
 {
-    m_pProgram = std::make_shared<CHandle>(process);
+    m_pProgram = std::move(program);
 }
 
 CJob::Work CLaunchState::WaitWork() const
 {
-    std::shared_ptr<CHandle> program = m_pProgram;
-    return [program](CJob& job) {
-        HANDLE handles[] = {*program, job.StopEvent()};
-        return ::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0;
-    };
+    std::shared_ptr<CProcessGroup> program = m_pProgram;
+    return [program](CJob& job) { return program->WaitEnd(job.StopEvent()); };
 }
 
 void CLaunchState::StartFailed()

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <memory>
 #include <string>
-#include "framework/Scoped.h"
+#include "framework/ProcessGroup.h"
 #include "launcher/Job.h"
 
 class CLaunchState {
@@ -35,8 +35,11 @@ public:
     // The program, started: its wait is the work of a job. The work ends
     // when the program has ended (true) or the job is asked to stop (false);
     // the program then runs on, unwatched.
-    void SetProgram(HANDLE process);
+    void SetProgram(std::unique_ptr<CProcessGroup> program);
     CJob::Work WaitWork() const;
+    // The program runs: asked directly, so that it is known before the wait
+    // hears of the end.
+    bool ProgramRunning() const { return m_pProgram && !m_pProgram->Ended(); }
     // While waiting: the program has ended (its capture may still wait).
     void SetProgramEnded() { m_bProgramEnded = true; }
     bool ProgramEnded() const { return m_bProgramEnded; }
@@ -59,6 +62,6 @@ private:
     int m_nSlot = 0;
     bool m_bKeep = false;
     bool m_bProgramEnded = false;
-    std::shared_ptr<CHandle> m_pProgram;
+    std::shared_ptr<CProcessGroup> m_pProgram;
     DWORD m_dwFailedTick = 0;
 };

@@ -158,7 +158,7 @@ bool CProgramEntry::HasPreviousSnapshot() const
     return Snapshot::HasPrevious(m_nSaveSlot);
 }
 
-HANDLE CProgramEntry::LaunchEntry()
+std::unique_ptr<CProcessGroup> CProgramEntry::LaunchEntry()
 {
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
@@ -169,13 +169,8 @@ HANDLE CProgramEntry::LaunchEntry()
     }
     // The program file is the application name: no search path, no
     // arguments; its command line is the path itself.
-    std::string program = FieldText(m_szCommandLine);
-    std::string directory = FieldText(m_szDirectory);
-    PROCESS_INFORMATION info;
-    std::memset(&info, 0, sizeof info);
-    if (!::CreateProcessA(program.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SEPARATE_WOW_VDM, nullptr,
-                          directory.empty() ? nullptr : directory.c_str(), &startup, &info))
+    auto program = std::make_unique<CProcessGroup>();
+    if (!program->Start(FieldText(m_szCommandLine), FieldText(m_szDirectory), startup))
         return nullptr;
-    CHandle thread(info.hThread);
-    return info.hProcess;
+    return program;
 }

@@ -3,7 +3,9 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <memory>
 #include <string>
+#include "framework/ProcessGroup.h"
 #include "registry/Snapshot.h"
 
 class CProgramEntry {
@@ -45,8 +47,8 @@ public:
     // The settings the last capture replaced, kept beside the snapshot.
     bool HasPreviousSnapshot() const;
     // Starts the program, its settings restored before (RestoreSnapshot).
-    // Returns the process handle, owned by the caller, or 0.
-    HANDLE LaunchEntry();
+    // Returns the started program with the processes it starts, or nullptr.
+    std::unique_ptr<CProcessGroup> LaunchEntry();
 
     char m_szTitle[100];
     char m_szCommandLine[260];

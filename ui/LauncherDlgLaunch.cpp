@@ -106,13 +106,13 @@ void CLauncherDlg::OnLaunchRestored(bool takenIn, bool restored)
     // The program is started all the same, with whatever its settings key holds.
     if (!restored)
         MessageBox(LoadStr(IDS_RESTORE_FAILED).c_str(), nullptr, MB_OK);
-    HANDLE process = m_pLaunched->LaunchEntry();
-    if (!process) {
+    std::unique_ptr<CProcessGroup> program = m_pLaunched->LaunchEntry();
+    if (!program) {
         MessageBox(LoadStr(IDS_LAUNCH_FAILED).c_str(), nullptr, MB_OK);
         m_launch.StartFailed();
         return;
     }
-    m_launch.SetProgram(process);
+    m_launch.SetProgram(std::move(program));
     if (!m_pLaunched->m_bRetrieveAgain) {
         // Nothing waits for the program: the launcher's work is done.
         m_launch.End();
@@ -190,7 +190,7 @@ void CLauncherDlg::OnLaunchCaptured(bool failed)
 
 bool CLauncherDlg::PrepareClose(bool ask)
 {
-    if (m_launch.GetPhase() == CLaunchState::WAITING && m_pJob && !m_pJob->job->Ended()) {
+    if (m_launch.GetPhase() == CLaunchState::WAITING && m_launch.ProgramRunning()) {
         if (ask && MessageBox(LoadStr(IDS_CONFIRM_ABANDON_WAIT).c_str(), "Cobweld",
                               MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDNO)
             return false;

@@ -32,7 +32,8 @@ protected:
             SetString(HKEY_CURRENT_USER, std::string(kApp) + "\\Write", "Color", color);
     }
     static std::string SeenPath(int run) { return std::string(kApp) + "\\Seen\\" + std::to_string(run); }
-    // A number the program's start number run recorded; "Runs" for run 0.
+    // A number the program's start number run recorded; for run 0, the
+    // control key's own: Runs, or the Pid of a starter (HandOver).
     static int Number(int run, const char* name)
     {
         DWORD value = 0, size = sizeof value;
@@ -108,10 +109,14 @@ TEST_F(LaunchTest, AnIndexNamingNoRowOpensTheWindowAndWithoutRetrieveAgainTheLau
     EXPECT_TRUE(AppEnded(1, kTimeout) && Snapshot(1) == "red"); // nobody waited to capture
 }
 
-TEST_F(LaunchTest, DuringTheWaitTheWindowStaysMinimizedAndLockedAndAfterTheCaptureItComesBack)
+// The program hands over to a second process and ends at once, as many
+// programs' starters do: the wait lasts until that process has ended too,
+// unless it broke away from the program's job.
+TEST_F(LaunchTest, UntilTheProgramsLastProcessEndsTheWindowStaysMinimizedAndLockedAndAfterTheCaptureItComesBack)
 {
+    SetDword(HKEY_CURRENT_USER, kApp, "HandOver", 1);
     HWND main = WaitForEditor();
-    ASSERT_TRUE(main);
+    ASSERT_TRUE(main && AppEnded(0, kTimeout));
     SetString(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".prev", "Color", "old"); // something to undo
     const std::string store = Dump(HKEY_LOCAL_MACHINE, kStoreRoot);
     PostSysCommand(main, SC_RESTORE);
@@ -133,6 +138,12 @@ TEST_F(LaunchTest, DuringTheWaitTheWindowStaysMinimizedAndLockedAndAfterTheCaptu
     ASSERT_TRUE(WaitUntil([&] { return !::IsIconic(main); }));
     EXPECT_EQ(WindowText(main), "Cobweld");
     EXPECT_EQ(Snapshot(1), "changed");
+    SetDword(HKEY_CURRENT_USER, kApp, "HandOver", 2);
+    ::ResetEvent(m_end);
+    Click(main, IDOK);
+    EXPECT_TRUE(Ready(2) && WaitUntil([&] { return !::IsIconic(main) && WindowText(main) == "Cobweld"; }));
+    EXPECT_FALSE(AppEnded(2));
+    ::SetEvent(m_end);
     Click(main, IDC_EXIT); // the wait is over: closing asks nothing
     EXPECT_TRUE(launcher.WaitExit());
 }

@@ -7,6 +7,12 @@
 //   EndEvent     REG_SZ     a named event: the program ends once it is set (a
 //                           minute at most); without it, as soon as it wrote
 //   Runs         REG_DWORD  starts so far; this start is number Runs + 1
+//   HandOver     REG_DWORD  1: this start is a starter, as many programs
+//                           have: it records its Pid here, clears HandOver,
+//                           starts a second copy of itself (which does all
+//                           that follows) and ends at once; 2: the same, but
+//                           the second copy breaks away from the job it
+//                           was started in
 // Start n is recorded in ...\E2EApp\Seen\<n> before anything is written: the
 // subkey Settings is a copy of the settings key as the program found it (the
 // value "<missing>" when there was none), and the values CommandLine,
@@ -54,6 +60,18 @@ int Warmup()
     }
     return 1;
 }
+
+int HandOver(HKEY control, DWORD mode)
+{
+    SetDword(control, "Pid", ::GetCurrentProcessId());
+    SetDword(control, "HandOver", 0);
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, sizeof path);
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION second;
+    return ::CreateProcessA(path, nullptr, nullptr, nullptr, FALSE, mode == 2 ? CREATE_BREAKAWAY_FROM_JOB : 0,
+                            nullptr, nullptr, &startup, &second) ? 0 : 3;
+}
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
@@ -63,6 +81,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     HKEY control, seen, found, settings, write;
     if (::RegCreateKeyExA(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &control, nullptr))
         return 2;
+    DWORD mode = 0, modeSize = sizeof mode;
+    ::RegGetValueA(control, nullptr, "HandOver", RRF_RT_REG_DWORD, nullptr, &mode, &modeSize);
+    if (mode)
+        return HandOver(control, mode);
     std::string settingsPath = "Software\\" + ReadString(control, "SettingsKey");
     DWORD runs = 0, size = sizeof runs;
     ::RegGetValueA(control, nullptr, "Runs", RRF_RT_REG_DWORD, nullptr, &runs, &size);
