@@ -25,12 +25,14 @@ public:
         return Take(::RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
                                       &m_hNew, nullptr));
     }
-    // A new key gets keyClass (none when NULL) and security (inherited when NULL).
+    // A new key gets keyClass (none when NULL), security (inherited when
+    // NULL) and options.
     LONG Create(HKEY parent, const wchar_t* path, REGSAM access = KEY_READ | KEY_WRITE,
-                const wchar_t* keyClass = nullptr, SECURITY_ATTRIBUTES* security = nullptr)
+                const wchar_t* keyClass = nullptr, SECURITY_ATTRIBUTES* security = nullptr,
+                DWORD options = REG_OPTION_NON_VOLATILE)
     {
-        return Take(::RegCreateKeyExW(parent, path, 0, const_cast<wchar_t*>(keyClass), REG_OPTION_NON_VOLATILE,
-                                      access, security, &m_hNew, nullptr));
+        return Take(::RegCreateKeyExW(parent, path, 0, const_cast<wchar_t*>(keyClass), options, access, security,
+                                      &m_hNew, nullptr));
     }
     void Close()
     {

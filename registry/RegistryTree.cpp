@@ -384,5 +384,24 @@ bool RenameRegistryKey(HKEY parent, const char* name, const char* newName)
     // Not in every import library, though every system since Vista has it.
     static const auto renameKey = reinterpret_cast<RenameKeyFunction>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("advapi32.dll"), "RegRenameKey")));
-    return renameKey && renameKey(parent, Widen(name).c_str(), Widen(newName).c_str()) == ERROR_SUCCESS;
+    // Wine 8 keeps a parent's subkeys sorted, and a rename that moves a key
+    // to the very next place overwrites the key that follows it there. A
+    // spacer key between the two names makes that move a longer one; it is
+    // volatile, so that a process ended before it is gone leaves nothing.
+    static const bool sortedRenameBroken = ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version");
+    if (!renameKey)
+        return false;
+    std::wstring from = Widen(name), to = Widen(newName);
+    CRegKey spacer;
+    std::wstring spacerName = from + L'\x01';
+    if (sortedRenameBroken
+        && ::CompareStringOrdinal(from.c_str(), -1, to.c_str(), -1, TRUE) == CSTR_LESS_THAN
+        && spacer.Create(parent, spacerName.c_str(), KEY_READ, nullptr, nullptr, REG_OPTION_VOLATILE) != ERROR_SUCCESS)
+        return false;
+    bool renamed = renameKey(parent, from.c_str(), to.c_str()) == ERROR_SUCCESS;
+    if (spacer.IsOpen()) {
+        spacer.Close();
+        ::RegDeleteKeyW(parent, spacerName.c_str());
+    }
+    return renamed;
 }

@@ -146,6 +146,7 @@ TEST_F(Registry, ACaptureOrUndoCutShortAfterAnyStepLeavesWholeSnapshots)
         for (bool undo : {false, true}) {
             SCOPED_TRACE((undo ? "undo stopped after " : "capture stopped after ") + std::to_string(stopAfter));
             Clean();
+            SetString(HKEY_LOCAL_MACHINE, kSave + "\\8", "Marker", "neighbour"); // a rename must not touch it
             g_pfnStagedKeyStep = [] { return s_steps-- > 0; };
             s_steps = 100;
             std::string snapshots[3];
@@ -163,6 +164,15 @@ TEST_F(Registry, ACaptureOrUndoCutShortAfterAnyStepLeavesWholeSnapshots)
             EXPECT_TRUE(now == snapshots[1] + snapshots[0] || now == (undo ? snapshots[0] + snapshots[1]
                                                                            : snapshots[2] + snapshots[1]));
             EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, kSave).find(".new"), std::string::npos);
+            EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kSave + "\\8", "Marker"), "neighbour");
         }
     }
+    // The next capture (no restore between) starts from a clean staging tree.
+    g_pfnStagedKeyStep = [] { return false; };
+    SetString(HKEY_CURRENT_USER, kSettings, "Stale", "1");
+    Snapshot::Capture(kSettingsName, 7);
+    g_pfnStagedKeyStep = nullptr;
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettings, "Stale");
+    ASSERT_TRUE(Snapshot::Capture(kSettingsName, 7));
+    EXPECT_EQ(Slot(), Settings());
 }
