@@ -1,6 +1,5 @@
 // The main window of the real COBWELD.EXE: the single instance, the list and
 // the commands that change it.
-#include <map>
 #include "tests/e2e/E2ETest.h"
 
 using MainWindowTest = E2ETest;
@@ -71,19 +70,35 @@ TEST_F(MainWindowTest, EveryChangeIsStoredAtOnceSoAKilledLauncherStartsWithTheLi
 }
 
 // Entries sharing a slot (or without a usable one) would overwrite each
-// other's snapshot at every capture.
-TEST_F(MainWindowTest, EntriesWithoutASlotOfTheirOwnGetOneWithTheSnapshotTheyHad)
+// other's snapshot at every capture. A slot that still holds something (a
+// deleted entry's snapshot, history or staging tree) is given to nobody, and
+// what it holds stays: it may be the last copy of someone's settings.
+TEST_F(MainWindowTest, EntriesWithoutASlotOfTheirOwnGetAFreeOneWithTheSnapshotTheyShared)
 {
     const std::pair<int, const char*> entries[] = {{2, "two"}, {2, "two"}, {0, "zero"}, {-3, "minus"}, {0, "zero"}};
     for (int i = 0; i < 5; ++i)
         WriteStoreEntry(i, Notepad(std::string(1, 'A' + i), entries[i].first, entries[i].second));
     ::RegDeleteValueA(Key(HKEY_LOCAL_MACHINE, Widen(EntryPath(4))), "iSave"); // loads as 0
-    ASSERT_TRUE(Start());
-    std::map<DWORD, int> slots;
-    for (int i = 0; i < 5; ++i) {
+    const std::string save = std::string(kStoreRoot) + "\\Save\\";
+    for (const char* leftover : {"1", "3.prev", "4.new", "5.old"})
+        SetString(HKEY_LOCAL_MACHINE, save + leftover, "Marker", leftover);
+    HWND main = Start();
+    auto slotOf = [](int row) {
         DWORD slot = 0, size = sizeof slot;
-        ::RegGetValueA(Key(HKEY_LOCAL_MACHINE, Widen(EntryPath(i))), nullptr, "iSave", RRF_RT_REG_DWORD, nullptr, &slot, &size);
-        EXPECT_TRUE(static_cast<int>(slot) > 0 && ++slots[slot] == 1) << i;
-        EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, SnapshotPath(slot), "Marker"), entries[i].second) << i;
+        ::RegGetValueA(Key(HKEY_LOCAL_MACHINE, Widen(EntryPath(row))), nullptr, "iSave", RRF_RT_REG_DWORD, 0, &slot, &size);
+        return static_cast<int>(slot);
+    };
+    // Slots 1 and 3 to 5 hold something: a shared slot's copy goes to 6, and
+    // each entry without a slot gets an empty snapshot.
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(slotOf(i), i ? 5 + i : 2) << i;
+        const std::string snapshot = SnapshotPath(slotOf(i));
+        EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, snapshot, "Marker") + Dump(HKEY_LOCAL_MACHINE, snapshot).substr(0, 3),
+                  i < 2 ? "two[.]" : "<missing>[.]") << i;
     }
+    SetString(HKEY_CURRENT_USER, kSettingsPath, "x", "1");
+    NewEntry(main, "F", "C:\\windows\\notepad.exe", kSettingsName);
+    EXPECT_TRUE(WaitUntil([&] { return StoredTitles().size() == 6; }) && slotOf(5) == 10);
+    for (const char* leftover : {"1", "3.prev", "4.new", "5.old"})
+        EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, save + leftover, "Marker"), leftover);
 }
