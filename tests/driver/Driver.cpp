@@ -174,8 +174,10 @@ void SetTreeDacl(HKEY root, const std::string& path, const char* sddl, REGSAM vi
 
 Key::Key(HKEY parent, const std::wstring& path, const wchar_t* keyClass)
 {
-    ::RegCreateKeyExW(parent, path.c_str(), 0, const_cast<wchar_t*>(keyClass), 0, KEY_ALL_ACCESS | View(parent), 0, &h,
-                      0);
+    // Wine 8 erases the class of a key that RegCreateKeyEx opens without one.
+    if (keyClass || ::RegOpenKeyExW(parent, path.c_str(), 0, KEY_ALL_ACCESS | View(parent), &h))
+        ::RegCreateKeyExW(parent, path.c_str(), 0, const_cast<wchar_t*>(keyClass), 0, KEY_ALL_ACCESS | View(parent), 0,
+                          &h, 0);
 }
 
 void FillRichTree(HKEY key, bool classes)

@@ -255,3 +255,28 @@ TEST_F(LaunchTest, AnEntryOnTheLaunchersOwnKeyChangesNothingOfIt)
     ASSERT_TRUE(launcher.WaitExit() && Ready(1));
     EXPECT_TRUE(Dump(HKEY_CURRENT_USER, "Software\\Varnolite") == own && Snapshot(1) == "red");
 }
+
+// Every value comes back as it was, well formed or not, with the key's class.
+// A capture that fails at the end of a wait is reported once the window is
+// back, and leaves the snapshot as it was.
+TEST_F(LaunchTest, SettingsTravelByteForByteAndAFailedCaptureIsReportedOnceTheWindowIsBack)
+{
+    const std::string expected = "Software\\CobweldTest\\E2EOther", locked = std::string(kSettingsPath) + "\\Locked";
+    for (const std::string& path : {expected, SnapshotPath(1)})
+        FillOddValues(Key(path == expected ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, Widen(path), L"Layout"));
+    SetString(HKEY_CURRENT_USER, expected, "Color", "changed");
+    HWND main = WaitForEditor();
+    ::SetEvent(m_end);
+    ASSERT_TRUE(main && WaitUntil([&] { return !::IsIconic(main); }));
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)), Dump(HKEY_CURRENT_USER, expected));
+    launcher.Kill();
+    main = WaitForEditor();
+    const std::string snapshot = Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1));
+    SetDword(HKEY_CURRENT_USER, locked, "x", 1);
+    SetTreeDacl(HKEY_CURRENT_USER, locked, "D:P(A;;WD;;;WD)"); // cannot be read back
+    ::SetEvent(m_end);
+    EXPECT_EQ(NextBox(IDOK), FromUtf8(u8"COBWELD|レジストリの取得に失敗しました。|OK*"));
+    EXPECT_TRUE(main && !::IsIconic(main) && WindowText(main) == "Cobweld");
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)), snapshot);
+    SetTreeDacl(HKEY_CURRENT_USER, locked, "D:P(A;OICI;KA;;;WD)");
+}

@@ -109,9 +109,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
         ::RegCopyTreeA(settings, nullptr, found), ::RegCloseKey(settings);
     else
         SetDword(found, "<missing>", 1);
+    // Opened first: Wine erases the class of a key created again.
     if (!::RegOpenKeyExA(control, "Write", 0, KEY_READ, &write) &&
-        !::RegCreateKeyExA(HKEY_CURRENT_USER, settingsPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &settings,
-                           nullptr))
+        (!::RegOpenKeyExA(HKEY_CURRENT_USER, settingsPath.c_str(), 0, KEY_ALL_ACCESS, &settings) ||
+         !::RegCreateKeyExA(HKEY_CURRENT_USER, settingsPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &settings,
+                            nullptr)))
         ::RegCopyTreeA(write, nullptr, settings);
     SetDword(seen, "Ready", 1);
     std::string endEvent = ReadString(control, "EndEvent");
