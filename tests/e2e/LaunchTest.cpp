@@ -280,3 +280,41 @@ TEST_F(LaunchTest, SettingsTravelByteForByteAndAFailedCaptureIsReportedOnceTheWi
     EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)), snapshot);
     SetTreeDacl(HKEY_CURRENT_USER, locked, "D:P(A;OICI;KA;;;WD)");
 }
+
+// Settings changed outside the launcher since an entry left them are that
+// entry's to keep: before a restore over them the launcher asks, also over a
+// window minimized for a launch by index. Yes takes them into that entry
+// (with history), No discards them, Cancel launches nothing.
+TEST_F(LaunchTest, ChangesMadeOutsideAreOfferedToTheEntryThatLeftTheSettings)
+{
+    Add(0, "A", 1, 1, "a");
+    Add(1, "B", 2, 1, "b");
+    Tell(nullptr, false);
+    auto question = [](const std::string& title) {
+        return "Cobweld|\"" + std::string(kSettingsName) + FromUtf8(u8"\" の設定は「") + title +
+               FromUtf8(u8"」の後で Cobweld の外から変更されています。変更を「") + title +
+               FromUtf8(u8"」に取り込んでから起動しますか？|Yes* No Cancel");
+    };
+    // Launches row by index; answer is given to the question about title's changes, if any.
+    auto launch = [&](const char* row, const char* title, int answer, const char* outside) {
+        if (outside)
+            SetString(HKEY_CURRENT_USER, kSettingsPath, "Color", outside);
+        int run = Number(0, "Runs") + 1;
+        EXPECT_TRUE(launcher.StartLauncher(row));
+        HWND main = title ? launcher.WaitMainWindow() : nullptr;
+        std::string asked = main ? NextBox(answer) : "";
+        EXPECT_TRUE(!main || ::IsIconic(main)) << row;
+        EXPECT_EQ(asked, title ? question(title) : "") << row;
+        if (answer == IDCANCEL)
+            return StaysMinimized(main, "Cobweld") && Number(0, "Runs") == run - 1 ? std::string("cancelled") : "?";
+        return launcher.WaitExit() ? Seen(run) : "?";
+    };
+    EXPECT_EQ(launch("0", nullptr, 0, nullptr), "a"); // nobody left the key yet
+    EXPECT_EQ(launch("1", "A", IDCANCEL, "outside"), "cancelled");
+    EXPECT_EQ(GetString(HKEY_CURRENT_USER, kSettingsPath, "Color") + Snapshot(1), "outsidea");
+    EXPECT_EQ(launch("1", "A", IDYES, nullptr), "b");
+    EXPECT_EQ(Snapshot(1) + GetString(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".prev", "Color"), "outsidea");
+    EXPECT_EQ(launch("0", "B", IDNO, "again"), "outside");
+    EXPECT_EQ(Snapshot(1) + Snapshot(2), "outsideb");
+    EXPECT_EQ(launch("1", nullptr, 0, nullptr), "b"); // nothing changed since A left it
+}
