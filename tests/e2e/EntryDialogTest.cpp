@@ -104,14 +104,25 @@ TEST_F(EntryDialogTest, ANewEntryMadeThroughTheDialogsIsListedWithItsIconStoredA
                          BinDir() + "cobweld_test.ico", kSettingsName, 1, 1, 0, 1}; // the program in the file system's case
     EXPECT_EQ(Stored(0), AsStored(stored));
     // Properties edit the entry, showing what it holds; its slot and
-    // snapshot stay as they are.
+    // snapshot stay as they are while the settings key does, in any case.
     const std::string snapshot = Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1));
     dialog = Open(main, IDC_PROPERTIES, u8"プログラムの登録情報");
     EXPECT_EQ(ItemText(dialog, IDC_TITLE) + "|" + ItemText(dialog, IDC_REGISTRY_NAME), stored.title + "|" + kSettingsName);
     EXPECT_EQ(Send(dialog, IDC_RUN_MINIMIZED, BM_GETCHECK) + Send(dialog, IDC_RETRIEVE_AGAIN, BM_GETCHECK), 2);
     Type(dialog, IDC_TITLE, FromUtf8(u8"変更後"));
+    Type(dialog, IDC_REGISTRY_NAME, "cobweldtest\\e2e");
     Click(dialog, IDOK);
     ASSERT_TRUE(WaitGone(dialog) && Sync(main));
-    stored.title = FromUtf8(u8"変更後");
-    EXPECT_EQ(Stored(0) + Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)), AsStored(stored) + snapshot);
+    stored.title = FromUtf8(u8"変更後"), stored.registry = "cobweldtest\\e2e";
+    EXPECT_EQ(Stored(0) + Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)) + Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".prev"),
+              AsStored(stored) + snapshot + "<missing>");
+    // Another settings key: the entry takes its first snapshot, and the old
+    // key's snapshot becomes its previous settings.
+    SetString(HKEY_CURRENT_USER, std::string("Software\\") + kOtherName, "Important", "keep me");
+    dialog = Open(main, IDC_PROPERTIES, u8"プログラムの登録情報");
+    Type(dialog, IDC_REGISTRY_NAME, kOtherName);
+    Click(dialog, IDOK);
+    EXPECT_TRUE(WaitGone(dialog) && WaitUntil([&] { return GetString(HKEY_LOCAL_MACHINE, EntryPath(0), "Registry") == kOtherName; }));
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)) + Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".prev"),
+              Dump(HKEY_CURRENT_USER, std::string("Software\\") + kOtherName) + snapshot);
 }
