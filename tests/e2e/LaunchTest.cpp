@@ -318,3 +318,34 @@ TEST_F(LaunchTest, ChangesMadeOutsideAreOfferedToTheEntryThatLeftTheSettings)
     EXPECT_EQ(Snapshot(1) + Snapshot(2), "outsideb");
     EXPECT_EQ(launch("1", nullptr, 0, nullptr), "b"); // nothing changed since A left it
 }
+
+// Long work shows its progress in the system's dialog, where a capture can be
+// cancelled: the snapshot stays as it was. A close during a launch's restore
+// waits for it, so the live key is whole, and starts nothing.
+TEST_F(LaunchTest, ALongCaptureCanBeCancelledAndACloseWaitsForTheRestore)
+{
+    Add(0, "Big", 1, 1, "old");
+    for (int i = 0; i < 6000; ++i)
+        SetDword(HKEY_CURRENT_USER, std::string(kSettingsPath) + "\\Big\\" + std::to_string(i), "n", i);
+    const std::string old = Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1));
+    HWND main = Start();
+    SelectRow(main, IDC_PROGRAM_LIST, 0);
+    for (bool cancel : {true, false}) {
+        Click(main, IDC_REACQUIRE);
+        NextBox(IDYES);
+        HWND progress = WaitDialog(launcher.Id(), FromUtf8(u8"レジストリを取得しています"), 30000);
+        ASSERT_TRUE(progress);
+        if (cancel)
+            Click(progress, IDCANCEL);
+        EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(progress) || !::IsWindowVisible(progress); }, 60000));
+    }
+    EXPECT_FALSE(WaitMessageBox(launcher.Id(), 300));
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".prev"), old); // the cancelled capture changed nothing
+    DeleteTree(HKEY_CURRENT_USER, kSettingsPath);
+    Click(main, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return Dump(HKEY_CURRENT_USER, kSettingsPath + std::string("\\Big\\0")) != "<missing>"; }));
+    PostSysCommand(main, SC_CLOSE);
+    EXPECT_TRUE(launcher.WaitExit(60000));
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, kSettingsPath), Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)));
+    EXPECT_EQ(Number(0, "Runs"), 0);
+}
