@@ -89,7 +89,6 @@
 #define IDS_PROGRESS_UNDO           1144
 #define IDS_PROGRESS_EXPORT         1145
 #define IDS_PROGRESS_IMPORT         1146
-#define IDS_PROGRESS_DISCARD        1147
 
 // The help text, a UTF-8 text resource of type HELPTEXT; the framework's
 // help window looks for it under this id

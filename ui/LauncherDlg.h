@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 #include "framework/Button.h"
 #include "framework/Dialog.h"
 #include "framework/Progress.h"
@@ -104,6 +105,10 @@ private:
     // Drops the job without its end: the work is asked to stop and nothing
     // more is heard of it.
     void AbandonJob();
+    // Work that locks no command and shows nothing, beside the one job: its
+    // end is not waited for but by the close.
+    void StartBackgroundJob(CJob::Work work);
+    void FinishBackgroundJobs();
     // A launch or a job runs: the commands that change entries do nothing.
     bool IsBusy() const { return m_launch.IsRunning() || m_pJob != nullptr; }
 
@@ -117,6 +122,7 @@ private:
         CTaskbarProgress taskbar;
     };
     std::unique_ptr<CRunningJob> m_pJob;
+    std::vector<std::shared_ptr<CJob>> m_background;
     // The close flow is under way: what ends now goes no further than
     // keeping what was done.
     bool m_bClosing = false;

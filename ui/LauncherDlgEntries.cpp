@@ -101,11 +101,13 @@ void CLauncherDlg::OnDeleteEntry()
     m_listPrograms.DeleteString(sel);
     int slot = 0;
     m_pProgramList->RemoveAt(sel, &slot);
+    // The slot is nobody's any more, and taken until the last of it is gone:
+    // other commands need not wait for its removal.
     if (slot > 0)
-        RunJob(IDS_PROGRESS_DISCARD, std::string(), false, [slot](CJob&) {
+        StartBackgroundJob([slot](CJob&) {
             Snapshot::Discard(slot);
             return true;
-        }, [](const CJob&) {});
+        });
     int left = m_listPrograms.GetCount();
     if (left == 0)
         EnableEntryButtons(FALSE);

@@ -1,6 +1,7 @@
 // The main window's one job at a time (launcher/Job.h): started here, its
 // progress shown the platform's way, its end taken back on this thread.
 #include "ui/LauncherDlg.h"
+#include <algorithm>
 #include "framework/Text.h"
 
 namespace {
@@ -70,6 +71,22 @@ void CLauncherDlg::EndJob()
     ended->dialog.Close();
     ended->taskbar.Clear();
     ended->onEnd(*ended->job);
+}
+
+void CLauncherDlg::StartBackgroundJob(CJob::Work work)
+{
+    m_background.erase(std::remove_if(m_background.begin(), m_background.end(),
+                                      [](const std::shared_ptr<CJob>& job) { return job->Ended(); }),
+                       m_background.end());
+    if (std::shared_ptr<CJob> job = CJob::Start(std::move(work), m_hWnd, WM_JOB))
+        m_background.push_back(job);
+}
+
+void CLauncherDlg::FinishBackgroundJobs()
+{
+    for (const std::shared_ptr<CJob>& job : m_background)
+        job->WaitEnded(INFINITE);
+    m_background.clear();
 }
 
 void CLauncherDlg::AbandonJob()

@@ -212,6 +212,7 @@ bool CLauncherDlg::PrepareClose(bool ask)
         StartWaitCapture(); // the program has ended; its capture was waiting
     while (m_pJob)
         FinishJob();
+    FinishBackgroundJobs();
     return true;
 }
 
