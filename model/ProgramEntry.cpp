@@ -147,12 +147,6 @@ void CProgramEntry::DiscardSnapshot()
     m_nSaveSlot = 0;
 }
 
-int CProgramEntry::CaptureFirstSnapshot(int slot, const Snapshot::Progress& progress)
-{
-    m_nSaveSlot = slot;
-    return CaptureSnapshot(progress);
-}
-
 bool CProgramEntry::HasPreviousSnapshot() const
 {
     return Snapshot::HasPrevious(m_nSaveSlot);

@@ -40,9 +40,6 @@ public:
     int RestoreSnapshot(bool keep, const Snapshot::Progress& progress = nullptr);
     // Afterwards the entry has no slot.
     void DiscardSnapshot();
-    // Takes slot, which FirstFreeSnapshotSlot gave, and captures the first
-    // snapshot into it.
-    int CaptureFirstSnapshot(int slot, const Snapshot::Progress& progress = nullptr);
 
     // The settings the last capture replaced, kept beside the snapshot.
     bool HasPreviousSnapshot() const;
