@@ -115,12 +115,20 @@ struct CExportBuffers {
     }
 };
 
-// The key, its values, then its subkeys depth-first.
-bool ExportKey(HKEY key, const std::wstring& name, std::wstring& out, CExportBuffers& buffers)
+// The key, its values, then its subkeys depth-first. done and share: the
+// part of the progress this key's tree stands for, divided among the
+// subkeys of the first two levels.
+bool ExportKey(HKEY key, const std::wstring& name, std::wstring& out, CExportBuffers& buffers,
+               const RegFileProgress& progress, int depth, double done, double share)
 {
     // The format has no way to write a line break in a key name.
-    if (name.find_first_of(L"\r\n") != std::wstring::npos)
+    if (name.find_first_of(L"\r\n") != std::wstring::npos || (progress && !progress(done)))
         return false;
+    DWORD count = 0;
+    if (progress && depth < 2
+        && ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                              nullptr, nullptr) != ERROR_SUCCESS)
+        count = 0;
     out += L"[" + name + L"]\r\n";
     for (DWORD index = 0;;) {
         DWORD nameLength = DWORD(buffers.name.size()), type = REG_NONE, size = DWORD(buffers.data.size());
@@ -149,7 +157,10 @@ bool ExportKey(HKEY key, const std::wstring& name, std::wstring& out, CExportBuf
         // The levels below reuse the name buffer.
         std::wstring subkey(buffers.name.data(), nameLength);
         CRegKey child;
-        if (child.Open(key, subkey.c_str()) != ERROR_SUCCESS || !ExportKey(child, name + L"\\" + subkey, out, buffers))
+        double childShare = count > index ? share / count : 0;
+        if (child.Open(key, subkey.c_str()) != ERROR_SUCCESS
+            || !ExportKey(child, name + L"\\" + subkey, out, buffers, progress, depth + 1, done + childShare * index,
+                          childShare))
             return false;
         ++index;
         buffers.attempts = 0;
@@ -290,7 +301,8 @@ struct CImportedKey {
 class CImporter {
 public:
     typedef RegFileError E;
-    CImporter(HKEY destination, RegFileError& error) : m_destination(destination), m_error(error) {}
+    CImporter(HKEY destination, RegFileError& error, const RegFileProgress& progress)
+        : m_destination(destination), m_error(error), m_progress(progress) {}
 
     bool IsRegedit4() const { return m_regedit4; }
     // What the lines before this fault asked for is written first: a write
@@ -459,7 +471,12 @@ private:
                          [](const CImportedKey& a, const CImportedKey& b) { return PathBefore(a.path, b.path); });
         int failed = 0;
         auto failedAt = [&failed](int line) { failed = failed ? std::min(failed, line) : line; };
+        size_t written = 0;
         for (CImportedKey& imported : m_keys) {
+            if (m_progress && !m_progress(0.5 + 0.5 * written++ / m_keys.size())) {
+                failedAt(imported.line);
+                break;
+            }
             CRegKey subkey;
             if (!imported.path.empty() &&
                 subkey.Create(m_destination, imported.path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS) {
@@ -482,6 +499,7 @@ private:
 
     HKEY m_destination;
     RegFileError& m_error;
+    RegFileProgress m_progress;
     bool m_headerRead = false, m_regedit4 = false;
     int m_line = 0;
     std::wstring m_root;  // empty until the first key
@@ -535,12 +553,13 @@ bool ForEachLine(const Char* text, size_t size, Each each)
 
 } // namespace
 
-bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path)
+bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path,
+                   const RegFileProgress& progress)
 {
     // The whole tree is read before the disk is touched.
     std::wstring text = L"\uFEFF" + std::wstring(HEADER_5) + L"\r\n\r\n";
     CExportBuffers buffers;
-    if (!ExportKey(source, rootName, text, buffers))
+    if (!ExportKey(source, rootName, text, buffers, progress, 0, 0.0, 1.0))
         return false;
     // A name of this process's own: two programs exporting to one path at
     // once do not write into one file.
@@ -560,16 +579,23 @@ bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring
     return true;
 }
 
-bool ImportRegFile(const std::wstring& path, HKEY destination, RegFileError* error)
+bool ImportRegFile(const std::wstring& path, HKEY destination, RegFileError* error,
+                   const RegFileProgress& progress)
 {
     RegFileError unreported;
     RegFileError& result = error ? *error : unreported;
     result = RegFileError();
     std::string bytes;
-    CImporter importer(destination, result);
+    CImporter importer(destination, result, progress);
     if (!ReadWholeFile(path, bytes))
         return importer.Fail(RegFileError::UNREADABLE, 0);
-    auto take = [&importer](const std::wstring& line, int number) {
+    // Reading the text is the first half of the work, writing the second.
+    const size_t total = std::max<size_t>(bytes.size(), 1);
+    size_t taken = 0;
+    auto take = [&](const std::wstring& line, int number) {
+        taken += line.size();
+        if (progress && number % 256 == 0 && !progress(0.5 * taken / total))
+            return importer.Fail(RegFileError::WRITE_FAILED, number);
         return number == 1 ? importer.Header(line) : importer.Line(line, number);
     };
     bool read;

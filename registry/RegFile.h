@@ -1,6 +1,7 @@
 // Registry files in the format regedit and reg.exe read and write.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 
 // Writes every value and subkey of source, at every depth, to the file path as
@@ -9,8 +10,11 @@
 // L"HKEY_CURRENT_USER\\Software\\Vendor\\App") and rootName\<subkey path>.
 // The file is written beside path under another name and moved into place only
 // when complete, so a failure never leaves a cut file. False when the tree could
-// not be read or the file not written.
-bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path);
+// not be read or the file not written. progress, when given, hears how far the
+// reading has come (0 to 1); false from it stops the export, which fails.
+typedef std::function<bool(double done)> RegFileProgress;
+bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path,
+                   const RegFileProgress& progress = nullptr);
 
 struct RegFileError {
     enum Kind { NONE, UNREADABLE, NOT_A_REG_FILE, MALFORMED, OUTSIDE_ROOT, DELETION, WRITE_FAILED };
@@ -28,5 +32,6 @@ struct RegFileError {
 // value form, a value before the first key...), a key outside the root, and any
 // deletion line ([-key] or "name"=-). An empty file or one without the header is
 // NOT_A_REG_FILE. On failure destination may hold part of the file; the caller
-// discards it.
-bool ImportRegFile(const std::wstring& path, HKEY destination, RegFileError* error);
+// discards it. progress as for the export: false from it stops the import.
+bool ImportRegFile(const std::wstring& path, HKEY destination, RegFileError* error,
+                   const RegFileProgress& progress = nullptr);

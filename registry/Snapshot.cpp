@@ -349,14 +349,14 @@ bool Export(int slot, const std::string& settingsName, const std::wstring& path,
 {
     CRegKey snapshot;
     return slot > 0 && OpenSnapshot(slot, snapshot) == ERROR_SUCCESS
-        && ExportRegFile(snapshot, L"HKEY_CURRENT_USER\\" + Widen(SettingsPath(settingsName)), path);
+        && ExportRegFile(snapshot, L"HKEY_CURRENT_USER\\" + Widen(SettingsPath(settingsName)), path, progress);
 }
 
 bool Import(int slot, const std::wstring& path, RegFileError* error, const Progress& progress)
 {
     *error = RegFileError();
     if (ReplaceSnapshot(slot, [&](HKEY staging, CPrivateKeySecurity* security) {
-            if (!ImportRegFile(path, staging, error))
+            if (!ImportRegFile(path, staging, error, progress))
                 return false;
             if (security)
                 security->Apply(staging);
