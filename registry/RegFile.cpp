@@ -244,17 +244,62 @@ std::wstring LongRootName(const std::wstring& name)
     return name;
 }
 
-// Takes the file line by line, the header first, and writes what it reads.
+// The registry's order of names: Wine keeps each key's values and subkeys
+// in arrays sorted this way, and one added anywhere but at the end moves all
+// that follow it.
+bool NameBefore(const wchar_t* a, size_t aLength, const wchar_t* b, size_t bLength)
+{
+    return ::CompareStringOrdinal(a, static_cast<int>(aLength), b, static_cast<int>(bLength), TRUE) == CSTR_LESS_THAN;
+}
+
+// Paths level by level, so that a parent comes before its subkeys and the
+// subkeys of one key in the registry's order.
+bool PathBefore(const std::wstring& a, const std::wstring& b)
+{
+    for (size_t i = 0, j = 0;; ++i, ++j) {
+        if (i >= a.size() || j >= b.size())
+            return i >= a.size() && j < b.size();
+        size_t aEnd = std::min(a.find(L'\\', i), a.size()), bEnd = std::min(b.find(L'\\', j), b.size());
+        if (NameBefore(&a[i], aEnd - i, &b[j], bEnd - j))
+            return true;
+        if (NameBefore(&b[j], bEnd - j, &a[i], aEnd - i))
+            return false;
+        i = aEnd;
+        j = bEnd;
+    }
+}
+
+struct CImportedValue {
+    std::wstring name;
+    DWORD type;
+    std::vector<BYTE> data;
+    int line;
+};
+
+// One [key] section of the file: its path below the root ("" for the root).
+struct CImportedKey {
+    std::wstring path;
+    int line;
+    std::vector<CImportedValue> values;
+};
+
+// Takes the file line by line, the header first, and writes what it has read
+// at the end (or at the first fault). Keys and values are written in the
+// registry's order rather than the file's: in the file's order a key of n
+// values can cost time in n squared (see NameBefore).
 class CImporter {
 public:
     typedef RegFileError E;
     CImporter(HKEY destination, RegFileError& error) : m_destination(destination), m_error(error) {}
 
     bool IsRegedit4() const { return m_regedit4; }
+    // What the lines before this fault asked for is written first: a write
+    // that fails there is the first fault of the file.
     bool Fail(E::Kind kind, int line)
     {
-        m_error.kind = kind;
-        m_error.line = line;
+        int failedWrite = WriteKeys();
+        m_error.kind = failedWrite ? E::WRITE_FAILED : kind;
+        m_error.line = failedWrite ? failedWrite : line;
         return false;
     }
     bool Header(const std::wstring& s)
@@ -269,7 +314,10 @@ public:
     {
         if (!m_headerRead)
             return Fail(E::NOT_A_REG_FILE, 0);
-        return !m_inHex || SetHexValue();
+        if (m_inHex)
+            SetHexValue();
+        int failedWrite = WriteKeys();
+        return !failedWrite || Fail(E::WRITE_FAILED, failedWrite);
     }
 
     bool Line(const std::wstring& s, int number)
@@ -301,12 +349,10 @@ private:
         if (s[end] != L']' || end <= i)
             return Fail(E::MALFORMED, m_line);
         std::wstring name = LongRootName(s.substr(i, end - i));
-        m_subkey.Close();
-        m_key = nullptr;
         if (m_root.empty())
             m_root = name;
         if (SameName(name, m_root)) {
-            m_key = m_destination;
+            m_keys.push_back({L"", m_line, {}});
             return true;
         }
         size_t n = m_root.size();
@@ -316,16 +362,14 @@ private:
         // An empty level (as in "a\\b", "\a" or "a\") names no key.
         if ((L"\\" + below + L"\\").find(L"\\\\") != std::wstring::npos)
             return Fail(E::MALFORMED, m_line);
-        if (m_subkey.Create(m_destination, below.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
-            return Fail(E::WRITE_FAILED, m_line);
-        m_key = m_subkey;
+        m_keys.push_back({below, m_line, {}});
         return true;
     }
 
     bool ValueLine(const std::wstring& s, size_t i)
     {
         std::wstring name, text;
-        if (!m_key || (s[i++] == L'"' && !Unquote(s, i, name)))
+        if (m_keys.empty() || (s[i++] == L'"' && !Unquote(s, i, name)))
             return Fail(E::MALFORMED, m_line);
         SkipBlanks(s, i);
         if (i == s.size() || s[i] != L'=')
@@ -336,14 +380,14 @@ private:
         if (i < s.size() && s[i] == L'"') {
             if (!Unquote(s, ++i, text) || !RestIsEmpty(s, i))
                 return Fail(E::MALFORMED, m_line);
-            return Set(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), m_line);
+            return Keep(name, REG_SZ, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
         }
         DWORD number = 0;
         if (StartsWith(s, i, L"dword:")) {
             SkipBlanks(s, i += 6);
             if (!HexNumber(s, i, 8, number) || !RestIsEmpty(s, i))
                 return Fail(E::MALFORMED, m_line);
-            return Set(name, REG_DWORD, &number, sizeof number, m_line);
+            return Keep(name, REG_DWORD, &number, sizeof number);
         }
         if (StartsWith(s, i, L"hex:"))
             m_type = REG_BINARY, i += 4;
@@ -365,8 +409,10 @@ private:
     {
         for (DWORD byte = 0;;) {
             SkipBlanks(s, i);
-            if (i == s.size() || s[i] == L';')
-                return SetHexValue();
+            if (i == s.size() || s[i] == L';') {
+                SetHexValue();
+                return true;
+            }
             if (s[i] == L'\\')
                 return RestIsEmpty(s, i + 1) || Fail(E::MALFORMED, m_line);
             if (!HexNumber(s, i, 2, byte))
@@ -380,7 +426,7 @@ private:
         }
     }
 
-    bool SetHexValue()
+    void SetHexValue()
     {
         m_inHex = false;
         if (m_regedit4 && !m_data.empty() && (m_type == REG_SZ || m_type == REG_EXPAND_SZ || m_type == REG_MULTI_SZ)) {
@@ -392,13 +438,46 @@ private:
             const BYTE* bytes = reinterpret_cast<const BYTE*>(wide.data());
             m_data.assign(bytes, bytes + wide.size() * sizeof(wchar_t));
         }
-        return Set(m_name, m_type, m_data.data(), static_cast<DWORD>(m_data.size()), m_valueLine);
+        m_keys.back().values.push_back({m_name, m_type, std::move(m_data), m_valueLine});
+        m_data.clear();
     }
 
-    bool Set(const std::wstring& name, DWORD type, const void* data, DWORD size, int line)
+    bool Keep(const std::wstring& name, DWORD type, const void* data, size_t size)
     {
-        return ::RegSetValueExW(m_key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS ||
-               Fail(E::WRITE_FAILED, line);
+        const BYTE* bytes = static_cast<const BYTE*>(data);
+        m_keys.back().values.push_back({name, type, std::vector<BYTE>(bytes, bytes + size), m_line});
+        return true;
+    }
+
+    // Writes the keys read so far and forgets them. Returns the first line
+    // (in the file's order) whose key or value could not be written, else 0.
+    int WriteKeys()
+    {
+        // Stable: a key or value that the file sets twice ends as the file's
+        // last line says.
+        std::stable_sort(m_keys.begin(), m_keys.end(),
+                         [](const CImportedKey& a, const CImportedKey& b) { return PathBefore(a.path, b.path); });
+        int failed = 0;
+        auto failedAt = [&failed](int line) { failed = failed ? std::min(failed, line) : line; };
+        for (CImportedKey& imported : m_keys) {
+            CRegKey subkey;
+            if (!imported.path.empty() &&
+                subkey.Create(m_destination, imported.path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS) {
+                failedAt(imported.line);
+                continue;
+            }
+            HKEY key = imported.path.empty() ? m_destination : HKEY(subkey);
+            std::stable_sort(imported.values.begin(), imported.values.end(),
+                             [](const CImportedValue& a, const CImportedValue& b) {
+                                 return NameBefore(a.name.data(), a.name.size(), b.name.data(), b.name.size());
+                             });
+            for (const CImportedValue& value : imported.values)
+                if (::RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
+                                     static_cast<DWORD>(value.data.size())) != ERROR_SUCCESS)
+                    failedAt(value.line);
+        }
+        m_keys.clear();
+        return failed;
     }
 
     HKEY m_destination;
@@ -406,8 +485,7 @@ private:
     bool m_headerRead = false, m_regedit4 = false;
     int m_line = 0;
     std::wstring m_root;  // empty until the first key
-    HKEY m_key = nullptr; // the destination or m_subkey
-    CRegKey m_subkey;
+    std::vector<CImportedKey> m_keys; // read, not yet written
     // A hex list, which may go on over several lines.
     bool m_inHex = false;
     std::wstring m_name;
