@@ -1,10 +1,11 @@
 #!/bin/bash
 # Runs the benchmarks: installs what is missing, builds, creates a fresh Wine
-# prefix in <build>/bench-prefix (never your own), runs the tree-copy and the
-# start-up benchmarks and prints their table, also kept in
-# <build>/bench-results.txt. Takes about ten minutes. Options: --quick runs
-# two repetitions of everything, to see that it works; --tree NAME (typical,
-# wide, deep or large) copies only that tree.
+# prefix in <build>/bench-prefix (never your own), runs the tree-copy, the
+# registry-file import, the start-up and the responsiveness benchmarks and
+# prints their tables, also kept in <build>/bench-results.txt. Takes about
+# forty minutes. Options: --quick runs two repetitions of everything (one of
+# the slowest), to see that it works; --tree NAME (typical, wide, deep, large
+# or huge) copies only that tree.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${COBWELD_BUILD_DIR:-$root/build}
@@ -46,7 +47,12 @@ winresults=$(winepath -w "$results")
     echo
 } >"$results"
 wine "$build/bin/bench_treecopy.exe" "$winresults" "$@" >/dev/null </dev/null
+echo >>"$results"
+wine "$build/bin/bench_regimport.exe" "$winresults" ${quick:+--quick} >/dev/null </dev/null
+echo >>"$results"
 wine "$build/bin/bench_startup.exe" "$winresults" ${quick:+--quick} >/dev/null </dev/null
+echo >>"$results"
+wine "$build/bin/bench_responsiveness.exe" "$winresults" ${quick:+--quick} >/dev/null </dev/null
 
 echo
 cat "$results"

@@ -1,12 +1,15 @@
 // Times the snapshot copies (CaptureSnapshot, RestoreSnapshot and the bare
 // CopyRegistryTree) side by side with the platform's own ways of copying a
-// key tree, on four trees built here, and a read-only walk of the source as
+// key tree, on five trees built here, and a read-only walk of the source as
 // the lower bound. Repetitions of the methods are interleaved; each one's
-// set-up (removing or refilling the destination) is not timed.
+// set-up (removing or refilling the destination) is not timed. Over an old
+// copy, a capture and a restore are also compared with the platform doing
+// the same replacement without any safety: RegDeleteTreeA, then RegCopyTreeA.
 //
-// Usage: bench_treecopy [results-file] [--quick] [--tree typical|wide|deep|large]
+// Usage: bench_treecopy [results-file] [--quick] [--tree typical|wide|deep|large|huge]
 #include <windows.h>
 #include <shlwapi.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -149,11 +152,31 @@ void BuildLarge(HKEY root)
     }
 }
 
+const int kHugeKeys = 40000;
+
+// A settings key that grew big: 40,000 subkeys of three values each (the
+// recent files or the cache of a program that never forgets).
+void BuildHuge(HKEY root)
+{
+    for (int n = 0; n < kHugeKeys; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Entry%05d", n);
+        HKEY key = CreateSub(root, name);
+        SetString(key, "Path", "C:\\Users\\Example\\Documents\\document " + std::to_string(n) + ".txt");
+        SetDword(key, "Opened", static_cast<DWORD>(n));
+        SetBinary(key, "State", 24, n);
+        ::RegCloseKey(key);
+    }
+}
+
 struct Tree {
     const char* name;
     void (*build)(HKEY);
     int fastReps;  // in-process methods
-    int slowReps;  // reg.exe and regedit
+    int slowReps;  // reg.exe and regedit; 0 leaves them out
+    // A tree whose copies take seconds: only the methods that the ratios
+    // need, each step told as it ends, each copy checked once.
+    bool big;
 };
 
 // ---------------------------------------------------------------------------
@@ -194,12 +217,15 @@ bool FillFrom(const Place& from, const Place& to)
 }
 
 // A previous copy with something stale in it, as a snapshot or live key
-// looks before it is replaced.
-bool FillWithOld(const Place& from, const Place& to)
+// looks before it is replaced. holdsCopy: to holds a copy of from already
+// (perhaps with the stale subkey), left by the method before.
+bool FillWithOld(const Place& from, const Place& to, bool holdsCopy)
 {
-    RemoveTree(to);
-    if (!FillFrom(from, to))
-        return false;
+    if (!holdsCopy) {
+        RemoveTree(to);
+        if (!FillFrom(from, to))
+            return false;
+    }
     HKEY stale;
     if (::RegCreateKeyExA(to.root, (to.path + "\\StaleSubkey").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                           &stale, nullptr) != ERROR_SUCCESS)
@@ -343,6 +369,11 @@ std::string RegeditRoundTrip(const Place& from, const Place& to)
 // ---------------------------------------------------------------------------
 // The methods
 
+bool OverOld(const std::string& method)
+{
+    return method.size() > 8 && method.compare(method.size() - 8, 8, "over old") == 0;
+}
+
 // A method's set-up (not timed) and its timed work. Each returns "" on
 // success or what went wrong.
 struct Method {
@@ -351,6 +382,14 @@ struct Method {
     bool replacing = false;  // set-up leaves an old copy in the destination
     std::function<std::string()> setUp;
     std::function<std::string()> run;
+};
+
+// Whether the destination, and the history beside it, hold a copy of the
+// source: a set-up that needs an old copy then only adds the stale subkey
+// (a copy of the huge tree takes many seconds).
+struct Holding {
+    bool copy = false;
+    bool previous = false;
 };
 
 std::string ErrorText(const char* what, LONG rc)
@@ -377,14 +416,38 @@ std::string CopyBetween(const Place& from, const Place& to, const std::function<
     return rc == ERROR_SUCCESS ? "" : ErrorText(what, rc);
 }
 
+const char kUnsafe[] = "RegDeleteTreeA+RegCopyTreeA over old";
+
 // Every method for one direction of one tree. ours is CaptureSnapshot or
 // RestoreSnapshot of an entry whose keys are from (source) and to (target).
-std::vector<Method> MethodsFor(const Place& from, const Place& to, const char* oursName,
-                               const std::function<int()>& ours)
+// history is where ours keeps the copy it replaces (a snapshot slot's
+// previous settings), empty when it keeps none: ours starts without one
+// from a missing destination, and with an old one over an old copy, as a
+// slot is in real use.
+std::vector<Method> MethodsFor(const Tree& tree, const Place& from, const Place& to, const Place& history,
+                               const char* oursName, const std::function<int()>& ours)
 {
     std::vector<Method> m;
-    auto clear = [to] { RemoveTree(to); return std::string(); };
-    auto old = [from, to] { return FillWithOld(from, to) ? std::string() : std::string("set-up failed"); };
+    auto holding = std::make_shared<Holding>();
+    auto clear = [to, history, holding] {
+        RemoveTree(to);
+        if (!history.path.empty())
+            RemoveTree(history);
+        *holding = Holding();
+        return std::string();
+    };
+    auto old = [from, to, holding] {
+        bool filled = FillWithOld(from, to, holding->copy);
+        holding->copy = false;
+        return filled ? std::string() : std::string("set-up failed");
+    };
+    auto oldWithHistory = [from, to, history, holding] {
+        bool filled = FillWithOld(from, to, holding->copy) &&
+                      (history.path.empty() || FillWithOld(from, history, holding->previous));
+        holding->copy = false;
+        holding->previous = false;
+        return filled ? std::string() : std::string("set-up failed");
+    };
 
     m.push_back({"read only (lower bound)", false, false, [] { return std::string(); }, [from] {
                      HKEY src;
@@ -406,10 +469,12 @@ std::vector<Method> MethodsFor(const Place& from, const Place& to, const char* o
                      return CopyBetween(from, to, [](HKEY s, HKEY d) { return ::RegCopyTreeA(s, nullptr, d); },
                                         "RegCopyTreeA");
                  }});
-    m.push_back({"SHCopyKeyA", false, false, clear, [from, to] {
-                     return CopyBetween(from, to, [](HKEY s, HKEY d) { return static_cast<LONG>(::SHCopyKeyA(s, nullptr, d, 0)); },
-                                        "SHCopyKeyA");
-                 }});
+    if (!tree.big)
+        m.push_back({"SHCopyKeyA", false, false, clear, [from, to] {
+                         return CopyBetween(from, to,
+                                            [](HKEY s, HKEY d) { return static_cast<LONG>(::SHCopyKeyA(s, nullptr, d, 0)); },
+                                            "SHCopyKeyA");
+                     }});
     m.push_back({"reg copy /s /f", true, false, clear, [from, to] {
                      std::string cmd = std::string("reg.exe copy \"") + RootShort(from.root) + "\\" + from.path + "\" \"" +
                                        RootShort(to.root) + "\\" + to.path + "\" /s /f";
@@ -419,19 +484,41 @@ std::vector<Method> MethodsFor(const Place& from, const Place& to, const char* o
     m.push_back({"regedit /e + /s", true, false, clear, [from, to] { return RegeditRoundTrip(from, to); }});
 
     // Over an existing copy, as in real use: the old tree has to go first.
-    m.push_back({std::string(oursName) + " over old", false, true, old,
+    m.push_back({std::string(oursName) + " over old", false, true, oldWithHistory,
                  [ours] { return ours() ? std::string() : std::string("returned 0"); }});
     m.push_back({"DeleteRegistryTree+CopyRegistryTree over old", false, true, old, [from, to] {
                      DeleteRegistryTree(to.root, to.path.c_str());
                      return CopyBetween(from, to, [](HKEY s, HKEY d) -> LONG { return CopyRegistryTree(s, d) ? 0 : 1; },
                                         "CopyRegistryTree");
                  }});
-    m.push_back({"RegDeleteTreeA+RegCopyTreeA over old", false, true, old, [from, to] {
+    // The same replacement as ours with no safety at all: a process that
+    // ends in between leaves no copy or half of one.
+    m.push_back({kUnsafe, false, true, old, [from, to] {
                      ::RegDeleteTreeA(to.root, to.path.c_str());
                      ::RegDeleteKeyA(to.root, to.path.c_str());
                      return CopyBetween(from, to, [](HKEY s, HKEY d) { return ::RegCopyTreeA(s, nullptr, d); },
                                         "RegCopyTreeA");
                  }});
+    if (tree.big)
+        m.erase(std::remove_if(m.begin(), m.end(),
+                               [](const Method& method) { return method.name.find("CopyRegistryTree") != std::string::npos; }),
+                m.end());
+    if (tree.slowReps == 0)
+        m.erase(std::remove_if(m.begin(), m.end(), [](const Method& method) { return method.slow; }), m.end());
+    // What each copy leaves: the source's copy in the destination, and after
+    // ours over an old copy with history, the old copy as the history.
+    for (Method& method : m) {
+        if (method.name == "read only (lower bound)")
+            continue;
+        const bool keepsPrevious = !history.path.empty() && OverOld(method.name);
+        method.run = [run = method.run, holding, keepsPrevious] {
+            std::string err = run();
+            holding->copy = err.empty();
+            if (keepsPrevious)
+                holding->previous = err.empty();
+            return err;
+        };
+    }
     return m;
 }
 
@@ -446,6 +533,8 @@ struct Block {
 void RunBlock(const std::string& title, const Tree& tree, const Place& from, const Place& to,
               std::vector<Method> methods, Block& block)
 {
+    // The huge tree's rounds take minutes: it tells each step.
+    const bool verbose = tree.big;
     block.title = title;
     TreeDigest expected = Digest(from.root, from.path);
     block.notes.push_back("source " + expected.Describe());
@@ -465,6 +554,7 @@ void RunBlock(const std::string& title, const Tree& tree, const Place& from, con
             Series& s = series[i];
             if (rep >= s.plannedReps || s.failed)
                 continue;
+            double set = NowMs();
             std::string err = methods[i].setUp();
             if (!err.empty()) {
                 s.Fail(err);
@@ -473,13 +563,16 @@ void RunBlock(const std::string& title, const Tree& tree, const Place& from, con
             double t0 = NowMs();
             err = methods[i].run();
             double t1 = NowMs();
+            if (verbose)
+                std::fprintf(stderr, "  %s: %s: set-up %.0f ms, run %.0f ms\n", title.c_str(), s.method.c_str(), t0 - set,
+                             t1 - t0);
             if (!err.empty()) {
                 s.Fail(err);
                 continue;
             }
             s.ms.push_back(t1 - t0);
             // The first and the last result of each copy must equal the source.
-            if (i > 0 && (rep == 0 || rep + 1 == s.plannedReps)) {
+            if (i > 0 && (rep == 0 || (rep + 1 == s.plannedReps && !tree.big))) {
                 TreeDigest got = Digest(to.root, to.path);
                 if (!(got == expected))
                     s.Fail("copy differs from the source: " + got.Describe());
@@ -491,6 +584,7 @@ void RunBlock(const std::string& title, const Tree& tree, const Place& from, con
     RemoveTree(to);
     block.series = std::move(series);
 }
+
 
 const Series* Find(const std::vector<Series>& v, const char* method)
 {
@@ -543,15 +637,20 @@ int main(int argc, char** argv)
     }
     Output out(resultsPath);
 
+    // The huge tree takes seconds a copy: fewer repetitions, and only the
+    // methods that the ratios need.
     std::vector<Tree> trees = {
-        {"typical", BuildTypical, 11, 5},
-        {"wide", BuildWide, 7, 3},
-        {"deep", BuildDeep, 11, 5},
-        {"large", BuildLarge, 5, 3},
+        {"typical", BuildTypical, 11, 5, false},
+        {"wide", BuildWide, 7, 3, false},
+        {"deep", BuildDeep, 11, 5, false},
+        {"large", BuildLarge, 5, 3, false},
+        {"huge", BuildHuge, 3, 0, true},
     };
     if (quick)
-        for (auto& t : trees)
-            t.fastReps = t.slowReps = 2;
+        for (auto& t : trees) {
+            t.fastReps = t.big ? 1 : 2;
+            t.slowReps = std::min(t.slowReps, 2);
+        }
 
     out.Line("Registry tree copy (times in ms; each run opens the source, creates the destination and copies;");
     out.Line("set-up, which removes the destination or refills it with an old copy, is not timed)");
@@ -565,6 +664,7 @@ int main(int argc, char** argv)
         Place src{HKEY_CURRENT_USER, SrcPath(tree)};
         Place live{HKEY_CURRENT_USER, LivePath(tree)};
         Place captureSlot{HKEY_LOCAL_MACHINE, SlotPath(kCaptureSlot + static_cast<int>(t))};
+        Place capturePrevious{HKEY_LOCAL_MACHINE, captureSlot.path + ".prev"};
         Place restoreSlot{HKEY_LOCAL_MACHINE, SlotPath(kRestoreSlot + static_cast<int>(t))};
 
         double t0 = NowMs();
@@ -583,13 +683,17 @@ int main(int argc, char** argv)
 
         Block cap, res;
         RunBlock(std::string(tree.name) + ": capture, HKCU settings key -> HKLM snapshot slot", tree, src, captureSlot,
-                 MethodsFor(src, captureSlot, "CaptureSnapshot", [capture] { return capture->CaptureSnapshot(); }), cap);
+                 MethodsFor(tree, src, captureSlot, capturePrevious, "CaptureSnapshot",
+                            [capture] { return capture->CaptureSnapshot(); }),
+                 cap);
         blocks.push_back(std::move(cap));
+        RemoveTree(capturePrevious);
 
         RemoveTree(restoreSlot);
         FillFrom(src, restoreSlot);
         RunBlock(std::string(tree.name) + ": restore, HKLM snapshot slot -> HKCU settings key", tree, restoreSlot,
-                 live, MethodsFor(restoreSlot, live, "RestoreSnapshot", [restore] { return restore->RestoreSnapshot(false); }),
+                 live, MethodsFor(tree, restoreSlot, live, Place{HKEY_LOCAL_MACHINE, ""}, "RestoreSnapshot",
+                                  [restore] { return restore->RestoreSnapshot(false); }),
                  res);
         blocks.push_back(std::move(res));
         RemoveTree(restoreSlot);
@@ -598,9 +702,14 @@ int main(int argc, char** argv)
 
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"tree", "direction", "method", "reps", "median ms", "min ms", "x RegCopyTreeA", "x lower bound",
-                    "x reg copy", "note"});
+                    "x reg copy", "x unsafe", "note"});
+    // Ours over an old copy against the platform's unsafe replacement, per
+    // tree: the figures the goals are set in.
+    std::vector<std::vector<std::string>> summary;
+    summary.push_back({"tree", "CaptureSnapshot over old", "x unsafe", "RestoreSnapshot over old", "x unsafe"});
     for (const Block& b : blocks) {
         const Series* regCopyTree = Find(b.series, "RegCopyTreeA");
+        const Series* unsafe = Find(b.series, kUnsafe);
         const Series* lower = Find(b.series, "read only (lower bound)");
         const Series* reg = Find(b.series, "reg copy /s /f");
         const char* direction = b.title.find("capture") != std::string::npos ? "capture" : "restore";
@@ -610,17 +719,30 @@ int main(int argc, char** argv)
                 reps += "/" + std::to_string(s.plannedReps);
             rows.push_back({s.group, direction, s.method, reps, s.failed && s.ms.empty() ? "FAILED" : FormatMs(s.Median()),
                             s.failed && s.ms.empty() ? "-" : FormatMs(s.Min()), FormatRatio(s, regCopyTree),
-                            FormatRatio(s, lower), FormatRatio(s, reg), s.failed ? "FAILED: " + s.note : ""});
+                            FormatRatio(s, lower), FormatRatio(s, reg), OverOld(s.method) ? FormatRatio(s, unsafe) : "-",
+                            s.failed ? "FAILED: " + s.note : ""});
         }
+        const Series* ours = Find(b.series, direction[0] == 'c' ? "CaptureSnapshot over old" : "RestoreSnapshot over old");
+        if (direction[0] == 'c')
+            summary.push_back({b.series.empty() ? "" : b.series[0].group, "", "", "-", "-"});
+        summary.back()[direction[0] == 'c' ? 1 : 3] = ours && !ours->ms.empty() ? FormatMs(ours->Median()) : "FAILED";
+        summary.back()[direction[0] == 'c' ? 2 : 4] = ours ? FormatRatio(*ours, unsafe) : "-";
     }
     out.Line("");
     PrintTable(out, rows);
+    out.Line("");
+    out.Line("Over an old copy, against the unsafe replacement (RegDeleteTreeA, then RegCopyTreeA); goals: a capture");
+    out.Line("within 1.2x, a restore within 1.1x");
+    out.Line("");
+    PrintTable(out, summary);
     out.Line("");
     for (const Block& b : blocks)
         for (const auto& n : b.notes)
             out.Line(b.title + ": " + n);
     out.Line("Ratios are of medians. Rows \"... over old\" start from a destination that already holds an older copy");
-    out.Line("(with one stale subkey); the other copies start from a missing destination.");
+    out.Line("(with one stale subkey), CaptureSnapshot's slot also with older previous settings; the other copies start");
+    out.Line("from a missing destination. x unsafe: to RegDeleteTreeA+RegCopyTreeA over old, the same replacement with no");
+    out.Line("safety (a process that ends in between leaves no copy, or half of one).");
     out.Line("reg copy and regedit run as child processes, with fewer repetitions than the in-process methods.");
     out.Line("regedit /e + /s: export, rename the key headers in the file, import; key classes are not carried.");
     return 0;
