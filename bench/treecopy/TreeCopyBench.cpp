@@ -21,6 +21,7 @@
 #include "bench/common/BenchCommon.h"
 #include "model/ProgramEntry.h"
 #include "registry/RegistryTree.h"
+#include "registry/Snapshot.h"
 
 using namespace bench;
 
@@ -417,6 +418,7 @@ std::string CopyBetween(const Place& from, const Place& to, const std::function<
 }
 
 const char kUnsafe[] = "RegDeleteTreeA+RegCopyTreeA over old";
+const char kChecked[] = "check+RestoreSnapshot over old";
 
 // Every method for one direction of one tree. ours is CaptureSnapshot or
 // RestoreSnapshot of an entry whose keys are from (source) and to (target).
@@ -425,7 +427,8 @@ const char kUnsafe[] = "RegDeleteTreeA+RegCopyTreeA over old";
 // from a missing destination, and with an old one over an old copy, as a
 // slot is in real use.
 std::vector<Method> MethodsFor(const Tree& tree, const Place& from, const Place& to, const Place& history,
-                               const char* oursName, const std::function<int()>& ours)
+                               const char* oursName, const std::function<int()>& ours,
+                               const std::function<int()>& checked = nullptr)
 {
     std::vector<Method> m;
     auto holding = std::make_shared<Holding>();
@@ -486,6 +489,11 @@ std::vector<Method> MethodsFor(const Tree& tree, const Place& from, const Place&
     // Over an existing copy, as in real use: the old tree has to go first.
     m.push_back({std::string(oursName) + " over old", false, true, oldWithHistory,
                  [ours] { return ours() ? std::string() : std::string("returned 0"); }});
+    // A launch's restore: first the check for changes made outside since
+    // the entry left the key (a read-only walk of it), then the restore.
+    if (checked)
+        m.push_back({kChecked, false, true, oldWithHistory,
+                     [checked] { return checked() ? std::string() : std::string("returned 0"); }});
     m.push_back({"DeleteRegistryTree+CopyRegistryTree over old", false, true, old, [from, to] {
                      DeleteRegistryTree(to.root, to.path.c_str());
                      return CopyBetween(from, to, [](HKEY s, HKEY d) -> LONG { return CopyRegistryTree(s, d) ? 0 : 1; },
@@ -693,7 +701,11 @@ int main(int argc, char** argv)
         FillFrom(src, restoreSlot);
         RunBlock(std::string(tree.name) + ": restore, HKLM snapshot slot -> HKCU settings key", tree, restoreSlot,
                  live, MethodsFor(tree, restoreSlot, live, Place{HKEY_LOCAL_MACHINE, ""}, "RestoreSnapshot",
-                                  [restore] { return restore->RestoreSnapshot(false); }),
+                                  [restore] { return restore->RestoreSnapshot(true); },
+                                  [restore] {
+                                      Snapshot::ChangedSinceLeft(restore->m_szRegistry);
+                                      return restore->RestoreSnapshot(true);
+                                  }),
                  res);
         blocks.push_back(std::move(res));
         RemoveTree(restoreSlot);
@@ -706,7 +718,8 @@ int main(int argc, char** argv)
     // Ours over an old copy against the platform's unsafe replacement, per
     // tree: the figures the goals are set in.
     std::vector<std::vector<std::string>> summary;
-    summary.push_back({"tree", "CaptureSnapshot over old", "x unsafe", "RestoreSnapshot over old", "x unsafe"});
+    summary.push_back({"tree", "CaptureSnapshot over old", "x unsafe", "RestoreSnapshot over old", "x unsafe",
+                       "check+RestoreSnapshot over old", "x unsafe"});
     for (const Block& b : blocks) {
         const Series* regCopyTree = Find(b.series, "RegCopyTreeA");
         const Series* unsafe = Find(b.series, kUnsafe);
@@ -724,9 +737,13 @@ int main(int argc, char** argv)
         }
         const Series* ours = Find(b.series, direction[0] == 'c' ? "CaptureSnapshot over old" : "RestoreSnapshot over old");
         if (direction[0] == 'c')
-            summary.push_back({b.series.empty() ? "" : b.series[0].group, "", "", "-", "-"});
+            summary.push_back({b.series.empty() ? "" : b.series[0].group, "", "", "-", "-", "-", "-"});
         summary.back()[direction[0] == 'c' ? 1 : 3] = ours && !ours->ms.empty() ? FormatMs(ours->Median()) : "FAILED";
         summary.back()[direction[0] == 'c' ? 2 : 4] = ours ? FormatRatio(*ours, unsafe) : "-";
+        if (const Series* checked = direction[0] == 'r' ? Find(b.series, kChecked) : nullptr) {
+            summary.back()[5] = checked->ms.empty() ? "FAILED" : FormatMs(checked->Median());
+            summary.back()[6] = FormatRatio(*checked, unsafe);
+        }
     }
     out.Line("");
     PrintTable(out, rows);
