@@ -3,7 +3,7 @@
 # prefix in <build>/bench-prefix (never your own), runs the tree-copy, the
 # registry-file import, the start-up and the responsiveness benchmarks and
 # prints their tables, also kept in <build>/bench-results.txt. Takes about
-# forty minutes. Options: --quick runs two repetitions of everything (one of
+# fifty minutes. Options: --quick runs two repetitions of everything (one of
 # the slowest), to see that it works; --tree NAME (typical, wide, deep, large
 # or huge) copies only that tree.
 set -euo pipefail
