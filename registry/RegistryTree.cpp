@@ -259,31 +259,27 @@ ULONGLONG HashBytes(ULONGLONG seed, const void* data, size_t size)
     return Mix(h ^ tail ^ (static_cast<ULONGLONG>(size) << 56));
 }
 
-// Removes every subkey of key that can be removed. A subkey that is still
-// there after its removal was tried is stepped over, so the loop ends.
+// Removes every subkey of key that can be removed, from the last one down:
+// the registry keeps a key's subkeys in an array that a removal at the
+// front would shift whole each time. One that cannot go is stepped over.
 void DeleteSubkeys(HKEY key)
 {
+    DWORD count = 0;
+    if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, nullptr) != ERROR_SUCCESS)
+        return;
     // Key names have at most 256 characters under Wine (255 on Windows).
     wchar_t name[260];
-    wchar_t previous[260] = L"";
-    bool tried = false;
-    for (DWORD index = 0;;) {
+    for (DWORD index = count; index-- > 0;) {
         DWORD nameLength = sizeof name / sizeof name[0];
         FILETIME lastWrite;
         if (::RegEnumKeyExW(key, index, name, &nameLength, nullptr, nullptr, nullptr, &lastWrite) != ERROR_SUCCESS)
-            return;
-        if (tried && ::lstrcmpW(name, previous) == 0) {
-            // Still there: leave it and the keys above it in place.
-            tried = false;
-            ++index;
             continue;
-        }
         CRegKey child;
         if (child.Open(key, name) == ERROR_SUCCESS)
             DeleteSubkeys(child);
+        child.Close();
         ::RegDeleteKeyW(key, name);
-        ::lstrcpynW(previous, name, sizeof previous / sizeof previous[0]);
-        tried = true;
     }
 }
 

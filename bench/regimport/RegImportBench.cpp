@@ -26,7 +26,7 @@ namespace {
 
 const wchar_t kBenchKey[] = L"Software\\CobweldBench\\Import";
 const int kSlot = 9200;
-const char kSlotPath[] = "Software\\Varnolite\\Cobweld\\Save\\9200";
+const char kSlotPath[] = "Software\\WOW6432Node\\Varnolite\\Cobweld\\Save\\9200";
 
 // One value as the file holds it and as RegSetValueExW takes it.
 struct Value {
