@@ -162,6 +162,7 @@ void CleanUp()
 {
     for (REGSAM view : kViews) {
         Remove(HKEY_LOCAL_MACHINE, std::string(kStorePath) + "\\Info", view);
+        Remove(HKEY_LOCAL_MACHINE, std::string(kStorePath) + "\\LeftBy", view);
         for (const char* suffix : {"", ".prev", ".new", ".old"})
             Remove(HKEY_LOCAL_MACHINE, SlotPath(suffix), view);
     }
@@ -234,6 +235,10 @@ Launch RunLaunch()
     HKEY settings = Create(HKEY_CURRENT_USER, SettingsPath());
     SetDword(settings, "Stale", 1);
     ::RegCloseKey(settings);
+    // Nobody is known to have left the settings so: the launch asks nothing
+    // about the stale value, it restores over it.
+    for (REGSAM view : kViews)
+        Remove(HKEY_LOCAL_MACHINE, std::string(kStorePath) + "\\LeftBy", view);
 
     HANDLE started = ::CreateEventA(nullptr, TRUE, FALSE, kStartedEvent);
     HANDLE end = ::CreateEventA(nullptr, TRUE, FALSE, kEndEvent);

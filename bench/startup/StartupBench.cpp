@@ -165,6 +165,13 @@ int main(int argc, char** argv)
     app.WriteProfileInt("Cobweld", "Installed", 1);
 
     WriteStore(kEntries);
+    // As any change leaves it: the group lags behind the list.
+    HKEY info = nullptr;
+    DWORD groupChanged = 1;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kStorePath, 0, KEY_SET_VALUE, &info) == ERROR_SUCCESS) {
+        ::RegSetValueExA(info, "GroupChanged", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&groupChanged), 4);
+        ::RegCloseKey(info);
+    }
     TreeDigest stored = Digest(HKEY_LOCAL_MACHINE, kStorePath);
 
     const int reps = quick ? 2 : 11;
