@@ -3,6 +3,7 @@
 // digest of a key tree that tells whether two trees hold the same things.
 #pragma once
 #include <windows.h>
+#include <cstring>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,23 @@
 #include <vector>
 
 namespace bench {
+
+// The arguments every benchmark takes: a results file, and --quick.
+struct Arguments {
+    const char* resultsPath = nullptr;
+    bool quick = false;
+};
+inline Arguments ParseArguments(int argc, char** argv)
+{
+    Arguments arguments;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0)
+            arguments.quick = true;
+        else
+            arguments.resultsPath = argv[i];
+    }
+    return arguments;
+}
 
 inline double NowMs()
 {

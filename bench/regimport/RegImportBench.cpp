@@ -180,15 +180,9 @@ struct Workload {
 
 int main(int argc, char** argv)
 {
-    const char* resultsPath = nullptr;
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--quick") == 0)
-            quick = true;
-        else
-            resultsPath = argv[i];
-    }
-    Output out(resultsPath);
+    const Arguments arguments = ParseArguments(argc, argv);
+    const bool quick = arguments.quick;
+    Output out(arguments.resultsPath);
     const int reps = quick ? 1 : 3;
 
     std::vector<Workload> workloads;

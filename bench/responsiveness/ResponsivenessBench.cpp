@@ -339,15 +339,9 @@ std::string Longest(const Launch& l, double from, double to, int* count = nullpt
 
 int main(int argc, char** argv)
 {
-    const char* resultsPath = nullptr;
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--quick") == 0)
-            quick = true;
-        else
-            resultsPath = argv[i];
-    }
-    Output out(resultsPath);
+    const Arguments arguments = ParseArguments(argc, argv);
+    const bool quick = arguments.quick;
+    Output out(arguments.resultsPath);
     const int runs = quick ? 1 : 2;
 
     double t0 = NowMs();

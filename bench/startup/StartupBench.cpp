@@ -149,15 +149,9 @@ struct Job {
 
 int main(int argc, char** argv)
 {
-    const char* resultsPath = nullptr;
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--quick") == 0)
-            quick = true;
-        else
-            resultsPath = argv[i];
-    }
-    Output out(resultsPath);
+    const Arguments arguments = ParseArguments(argc, argv);
+    const bool quick = arguments.quick;
+    Output out(arguments.resultsPath);
 
     // The profile of the launcher itself, as on any run after the first.
     CWinApp app("COBWELD");
