@@ -28,22 +28,36 @@ std::shared_ptr<CJob> CJob::Start(Work work, HWND notify, UINT message)
     return job;
 }
 
+std::shared_ptr<CJob> CJob::RunHere(Work work)
+{
+    std::shared_ptr<CJob> job(new CJob);
+    job->m_work = std::move(work);
+    job->m_dwStart = ::GetTickCount();
+    job->Run();
+    return job;
+}
+
 DWORD WINAPI CJob::ThreadProc(LPVOID param)
 {
     std::unique_ptr<std::shared_ptr<CJob>> reference(static_cast<std::shared_ptr<CJob>*>(param));
-    CJob& job = **reference;
-    job.m_bSucceeded = job.m_work(job);
-    job.m_bEnded = true;
-    ::SetEvent(job.m_ended);
-    ::PostMessageW(job.m_hNotify, job.m_nMessage, job.m_nId, JOB_ENDED);
+    (*reference)->Run();
     return 0;
+}
+
+void CJob::Run()
+{
+    m_bSucceeded = m_work(*this);
+    m_bEnded = true;
+    ::SetEvent(m_ended);
+    if (m_hNotify)
+        ::PostMessageW(m_hNotify, m_nMessage, m_nId, JOB_ENDED);
 }
 
 bool CJob::Report(double done)
 {
     m_nDone = static_cast<unsigned>((done < 0 ? 0 : done > 1 ? 1 : done) * 1e6);
     DWORD now = ::GetTickCount();
-    if (!m_bProgressPosted && now - m_dwLastPost >= kProgressInterval) {
+    if (m_hNotify && !m_bProgressPosted && now - m_dwLastPost >= kProgressInterval) {
         m_dwLastPost = now;
         m_bProgressPosted = true;
         ::PostMessageW(m_hNotify, m_nMessage, m_nId, JOB_PROGRESS);

@@ -24,6 +24,9 @@ public:
     // job's id in wParam and JOB_PROGRESS or JOB_ENDED in lParam. NULL when
     // no thread could start.
     static std::shared_ptr<CJob> Start(Work work, HWND notify, UINT message);
+    // Where no thread can start: runs work on this thread, and returns the
+    // ended job. Nothing is posted.
+    static std::shared_ptr<CJob> RunHere(Work work);
     ~CJob() = default;
     CJob(const CJob&) = delete;
     CJob& operator=(const CJob&) = delete;
@@ -64,6 +67,7 @@ public:
 private:
     CJob() = default;
     static DWORD WINAPI ThreadProc(LPVOID param);
+    void Run();
 
     Work m_work;
     HWND m_hNotify = nullptr;

@@ -94,9 +94,10 @@ private:
     // this thread; progress (title id, the line below it) shows once the work
     // lasts, in the system's progress dialog or, while the window is
     // minimized, on its taskbar button; onEnd runs here once it has ended,
-    // however the end is learnt. titleId 0: the work shows no progress.
+    // however the end is learnt (where no thread can start, the work runs on
+    // this one). titleId 0: the work shows no progress.
     typedef std::function<void(const CJob& job)> JobEnd;
-    bool RunJob(UINT titleId, const std::string& line, bool cancellable, CJob::Work work, JobEnd onEnd);
+    void RunJob(UINT titleId, const std::string& line, bool cancellable, CJob::Work work, JobEnd onEnd);
     void OnJobMessage(WPARAM id, LPARAM kind);
     void ShowProgress();
     // Waits, showing progress, until the job has ended, then ends it.

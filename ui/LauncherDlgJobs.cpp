@@ -12,18 +12,19 @@ const DWORD kCloseProgressInterval = 150;
 }
 
 
-bool CLauncherDlg::RunJob(UINT titleId, const std::string& line, bool cancellable, CJob::Work work, JobEnd onEnd)
+void CLauncherDlg::RunJob(UINT titleId, const std::string& line, bool cancellable, CJob::Work work, JobEnd onEnd)
 {
     auto running = std::make_unique<CRunningJob>();
-    running->job = CJob::Start(std::move(work), m_hWnd, WM_JOB);
-    if (!running->job)
-        return false;
+    running->job = CJob::Start(work, m_hWnd, WM_JOB);
+    if (!running->job) {
+        onEnd(*CJob::RunHere(std::move(work)));
+        return;
+    }
     running->titleId = titleId;
     running->line = line;
     running->cancellable = cancellable;
     running->onEnd = std::move(onEnd);
     m_pJob = std::move(running);
-    return true;
 }
 
 void CLauncherDlg::OnJobMessage(WPARAM id, LPARAM kind)

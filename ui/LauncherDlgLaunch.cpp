@@ -42,11 +42,10 @@ void CLauncherDlg::OnOK()
     m_launch.Begin(FieldText(m_pLaunched->m_szRegistry), m_pLaunched->m_nSaveSlot, m_pLaunched->m_bRetrieveAgain != 0);
     auto changedBy = std::make_shared<int>(0);
     std::string settingsName = m_launch.SettingsName();
-    if (!RunJob(IDS_PROGRESS_CHECK, settingsName, false, [settingsName, changedBy](CJob& job) {
-            *changedBy = Snapshot::ChangedSinceLeft(settingsName, job.Reporter(true));
-            return true;
-        }, [this, changedBy](const CJob&) { OnLaunchChecked(*changedBy); }))
-        OnLaunchChecked(0);
+    RunJob(IDS_PROGRESS_CHECK, settingsName, false, [settingsName, changedBy](CJob& job) {
+        *changedBy = Snapshot::ChangedSinceLeft(settingsName, job.Reporter(true));
+        return true;
+    }, [this, changedBy](const CJob&) { OnLaunchChecked(*changedBy); });
 }
 
 void CLauncherDlg::OnLaunchChecked(int changedBy)
@@ -78,14 +77,13 @@ void CLauncherDlg::OnLaunchChecked(int changedBy)
     std::string settingsName = m_launch.SettingsName();
     int slot = m_launch.Slot();
     bool keep = m_launch.Keeps();
-    if (!RunJob(IDS_PROGRESS_RESTORE, settingsName, false, [=](CJob& job) {
-            double share = takeInto ? 0.5 : 1;
-            result->takenIn = !takeInto || Snapshot::Capture(settingsName, takeInto, job.Reporter(false, 0, share));
-            if (result->takenIn)
-                result->restored = Snapshot::Restore(settingsName, slot, keep, job.Reporter(false, 1 - share, share));
-            return result->restored;
-        }, [this, result](const CJob&) { OnLaunchRestored(result->takenIn, result->restored); }))
-        OnLaunchRestored(false, false);
+    RunJob(IDS_PROGRESS_RESTORE, settingsName, false, [=](CJob& job) {
+        double share = takeInto ? 0.5 : 1;
+        result->takenIn = !takeInto || Snapshot::Capture(settingsName, takeInto, job.Reporter(false, 0, share));
+        if (result->takenIn)
+            result->restored = Snapshot::Restore(settingsName, slot, keep, job.Reporter(false, 1 - share, share));
+        return result->restored;
+    }, [this, result](const CJob&) { OnLaunchRestored(result->takenIn, result->restored); });
 }
 
 void CLauncherDlg::OnLaunchRestored(bool takenIn, bool restored)
@@ -123,13 +121,7 @@ void CLauncherDlg::OnLaunchRestored(bool takenIn, bool restored)
     m_strSavedTitle = GetWindowText();
     SetWindowText("Cobweld - " + FieldText(m_pLaunched->m_szTitle) + LoadStr(IDS_WAITING_SUFFIX));
     ::EnableMenuItem(GetSystemMenu(FALSE), SC_RESTORE, MF_BYCOMMAND | MF_GRAYED);
-    if (RunJob(0, std::string(), false, m_launch.WaitWork(), [this](const CJob&) { OnProgramEnded(); }))
-        return;
-    // No wait could begin: the program runs on, unwatched, and the window
-    // goes back to idle (minimized, but restorable).
-    m_launch.End();
-    SetWindowText(m_strSavedTitle);
-    ::EnableMenuItem(GetSystemMenu(FALSE), SC_RESTORE, MF_BYCOMMAND | MF_ENABLED);
+    RunJob(0, std::string(), false, m_launch.WaitWork(), [this](const CJob&) { OnProgramEnded(); });
 }
 
 void CLauncherDlg::OnProgramEnded()
@@ -158,10 +150,9 @@ void CLauncherDlg::StartWaitCapture()
     m_launch.SetPhase(CLaunchState::CAPTURING);
     std::string settingsName = m_launch.SettingsName();
     int slot = m_launch.Slot();
-    if (!RunJob(IDS_PROGRESS_CAPTURE, settingsName, true, [settingsName, slot](CJob& job) {
-            return Snapshot::Capture(settingsName, slot, job.Reporter(true));
-        }, [this](const CJob& job) { OnLaunchCaptured(job.Failed()); }))
-        OnLaunchCaptured(true);
+    RunJob(IDS_PROGRESS_CAPTURE, settingsName, true, [settingsName, slot](CJob& job) {
+        return Snapshot::Capture(settingsName, slot, job.Reporter(true));
+    }, [this](const CJob& job) { OnLaunchCaptured(job.Failed()); });
 }
 
 void CLauncherDlg::OnLaunchCaptured(bool failed)
