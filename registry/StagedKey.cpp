@@ -13,6 +13,9 @@ const char kNew[] = ".new";
 const char kPrevious[] = ".prev";
 const char kOld[] = ".old";
 const char kUndo[] = ".undo";
+// The names a tree and its history and leftovers may have; removal goes in
+// this order, the tree itself last.
+const char* const kEverySuffix[] = {kNew, kUndo, kOld, kPrevious, ""};
 
 bool Exists(HKEY parent, const std::string& name)
 {
@@ -68,7 +71,7 @@ class CDryRunTreeNames : public CTreeNames {
 public:
     CDryRunTreeNames(HKEY parent, const std::string& name)
     {
-        for (const char* suffix : {"", kNew, kPrevious, kOld, kUndo}) {
+        for (const char* suffix : kEverySuffix) {
             if (::Exists(parent, name + suffix))
                 m_trees[name + suffix] = name + suffix;
         }
@@ -178,10 +181,6 @@ bool HasPreviousKeyTree(HKEY parent, const std::string& name)
 {
     RecoverKeyTree(parent, name, true);
     return Exists(parent, name + kPrevious);
-}
-
-namespace {
-const char* const kEverySuffix[] = {kNew, kUndo, kOld, kPrevious, ""};
 }
 
 bool KeyTreeTaken(HKEY parent, const std::string& name)

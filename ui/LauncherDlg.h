@@ -98,6 +98,9 @@ private:
     // this one). titleId 0: the work shows no progress.
     typedef std::function<void(const CJob& job)> JobEnd;
     void RunJob(UINT titleId, const std::string& line, bool cancellable, CJob::Work work, JobEnd onEnd);
+    // A capture of the settings key into the slot, as a job that may be
+    // cancelled.
+    void RunCapture(const std::string& settingsName, int slot, JobEnd onEnd);
     void OnJobMessage(WPARAM id, LPARAM kind);
     void ShowProgress();
     // Waits, showing progress, until the job has ended, then ends it.

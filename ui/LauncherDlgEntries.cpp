@@ -12,14 +12,6 @@ namespace {
 struct CWorkingCopy : CProgramEntry {
     ~CWorkingCopy() override { ReleaseIcon(); }
 };
-
-// Captures the settings key into the slot, as a job that may be cancelled.
-CJob::Work CaptureWork(const std::string& settingsName, int slot)
-{
-    return [settingsName, slot](CJob& job) {
-        return Snapshot::Capture(settingsName, slot, job.Reporter(true));
-    };
-}
 }
 
 void CLauncherDlg::OnNewEntry()
@@ -35,17 +27,16 @@ void CLauncherDlg::OnNewEntry()
     entry->CopyFrom(dialog.m_entry);
     entry->m_nSaveSlot = m_pProgramList->FirstFreeSnapshotSlot();
     std::string settingsName = FieldText(entry->m_szRegistry);
-    RunJob(IDS_PROGRESS_CAPTURE, settingsName, true, CaptureWork(settingsName, entry->m_nSaveSlot),
-           [this, entry](const CJob& job) {
-               if (job.Failed())
-                   MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
-               if (!job.Succeeded())
-                   return;
-               m_listPrograms.AddItemData(m_pProgramList->Add(*entry));
-               EnableEntryButtons(TRUE);
-               m_listPrograms.SetCurSel(m_listPrograms.GetCount() - 1);
-               m_listPrograms.SetFocus();
-           });
+    RunCapture(settingsName, entry->m_nSaveSlot, [this, entry](const CJob& job) {
+        if (job.Failed())
+            MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
+        if (!job.Succeeded())
+            return;
+        m_listPrograms.AddItemData(m_pProgramList->Add(*entry));
+        EnableEntryButtons(TRUE);
+        m_listPrograms.SetCurSel(m_listPrograms.GetCount() - 1);
+        m_listPrograms.SetFocus();
+    });
 }
 
 void CLauncherDlg::OnEntryProperties()
@@ -69,15 +60,14 @@ void CLauncherDlg::OnEntryProperties()
     // new entry does; the old key's snapshot stays as its previous settings.
     auto edited = std::make_shared<CWorkingCopy>();
     edited->CopyFrom(dialog.m_entry);
-    RunJob(IDS_PROGRESS_CAPTURE, settingsName, true, CaptureWork(settingsName, edited->m_nSaveSlot),
-           [this, index, edited](const CJob& job) {
-               if (job.Succeeded()) {
-                   m_pProgramList->Replace(index, *edited);
-                   RefreshRow(index);
-               } else if (job.Failed()) {
-                   MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
-               }
-           });
+    RunCapture(settingsName, edited->m_nSaveSlot, [this, index, edited](const CJob& job) {
+        if (job.Succeeded()) {
+            m_pProgramList->Replace(index, *edited);
+            RefreshRow(index);
+        } else if (job.Failed()) {
+            MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
+        }
+    });
 }
 
 void CLauncherDlg::RefreshRow(int index)
@@ -146,9 +136,8 @@ void CLauncherDlg::OnReacquire()
     if (MessageBox(question.c_str(), "Cobweld", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     std::string settingsName = FieldText(entry->m_szRegistry);
-    RunJob(IDS_PROGRESS_CAPTURE, settingsName, true, CaptureWork(settingsName, entry->m_nSaveSlot),
-           [this](const CJob& job) {
-               if (job.Failed())
-                   MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
-           });
+    RunCapture(settingsName, entry->m_nSaveSlot, [this](const CJob& job) {
+        if (job.Failed())
+            MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
+    });
 }

@@ -3,6 +3,8 @@
 #include "ui/LauncherDlg.h"
 #include <algorithm>
 #include "framework/Text.h"
+#include "registry/Snapshot.h"
+#include "resources/resource.h"
 
 namespace {
 // Work that ends sooner shows no progress at all.
@@ -25,6 +27,13 @@ void CLauncherDlg::RunJob(UINT titleId, const std::string& line, bool cancellabl
     running->cancellable = cancellable;
     running->onEnd = std::move(onEnd);
     m_pJob = std::move(running);
+}
+
+void CLauncherDlg::RunCapture(const std::string& settingsName, int slot, JobEnd onEnd)
+{
+    RunJob(IDS_PROGRESS_CAPTURE, settingsName, true, [settingsName, slot](CJob& job) {
+        return Snapshot::Capture(settingsName, slot, job.Reporter(true));
+    }, std::move(onEnd));
 }
 
 void CLauncherDlg::OnJobMessage(WPARAM id, LPARAM kind)

@@ -148,11 +148,7 @@ void CLauncherDlg::StartWaitCapture()
 {
     ::KillTimer(m_hWnd, kRetryTimerId);
     m_launch.SetPhase(CLaunchState::CAPTURING);
-    std::string settingsName = m_launch.SettingsName();
-    int slot = m_launch.Slot();
-    RunJob(IDS_PROGRESS_CAPTURE, settingsName, true, [settingsName, slot](CJob& job) {
-        return Snapshot::Capture(settingsName, slot, job.Reporter(true));
-    }, [this](const CJob& job) { OnLaunchCaptured(job.Failed()); });
+    RunCapture(m_launch.SettingsName(), m_launch.Slot(), [this](const CJob& job) { OnLaunchCaptured(job.Failed()); });
 }
 
 void CLauncherDlg::OnLaunchCaptured(bool failed)
