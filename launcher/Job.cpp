@@ -65,9 +65,9 @@ bool CJob::Report(double done)
     return !m_bStop;
 }
 
-std::function<bool(double done)> CJob::Reporter(bool stoppable, double from, double share)
+CWorkProgress CJob::Progress()
 {
-    return [this, stoppable, from, share](double done) { return Report(from + done * share) || !stoppable; };
+    return CWorkProgress([this](double done) { return Report(done); });
 }
 
 void CJob::Stop()

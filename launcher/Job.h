@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include "framework/Scoped.h"
+#include "framework/WorkProgress.h"
 
 // lParam of a job's message; its wParam is the job's id.
 enum { JOB_PROGRESS = 0, JOB_ENDED = 1 };
@@ -35,11 +36,9 @@ public:
     // asked to stop.
     bool Report(double done);
     bool StopRequested() const { return m_bStop; }
-    // A progress callback for a copy (registry/Snapshot.h) that reports into
-    // the share [from, from + share) of this job, and stops when the job is
-    // asked to, unless stoppable is false (a live key or a file must never be
-    // left half written).
-    std::function<bool(double done)> Reporter(bool stoppable, double from = 0, double share = 1);
+    // The job's progress as the work's copies take it: it stops when the job
+    // is asked to (see CWorkProgress::Unstoppable for work that must not).
+    CWorkProgress Progress();
     // Signalled when the job is asked to stop, for work that waits.
     HANDLE StopEvent() const { return m_stop; }
 

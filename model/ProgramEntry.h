@@ -36,8 +36,8 @@ public:
     // The snapshot of the settings key m_szRegistry in slot m_nSaveSlot
     // (registry/Snapshot.h); 1 on success. A restore with keep set records
     // that the program's changes are taken back into this entry.
-    int CaptureSnapshot(const Snapshot::Progress& progress = nullptr);
-    int RestoreSnapshot(bool keep, const Snapshot::Progress& progress = nullptr);
+    int CaptureSnapshot(const Snapshot::Progress& progress = Snapshot::Progress());
+    int RestoreSnapshot(bool keep, const Snapshot::Progress& progress = Snapshot::Progress());
     // Afterwards the entry has no slot.
     void DiscardSnapshot();
 

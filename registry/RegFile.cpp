@@ -119,13 +119,13 @@ struct CExportBuffers {
 // part of the progress this key's tree stands for, divided among the
 // subkeys of the first two levels.
 bool ExportKey(HKEY key, const std::wstring& name, std::wstring& out, CExportBuffers& buffers,
-               const RegFileProgress& progress, int depth, double done, double share)
+               const CWorkProgress& progress, int depth, double done, double share)
 {
     // The format has no way to write a line break in a key name.
-    if (name.find_first_of(L"\r\n") != std::wstring::npos || (progress && !progress(done)))
+    if (name.find_first_of(L"\r\n") != std::wstring::npos || !progress(done))
         return false;
     DWORD count = 0;
-    if (progress && depth < 2
+    if (depth < 2
         && ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
                               nullptr, nullptr) != ERROR_SUCCESS)
         count = 0;
@@ -301,7 +301,7 @@ struct CImportedKey {
 class CImporter {
 public:
     typedef RegFileError E;
-    CImporter(HKEY destination, RegFileError& error, const RegFileProgress& progress)
+    CImporter(HKEY destination, RegFileError& error, const CWorkProgress& progress)
         : m_destination(destination), m_error(error), m_progress(progress) {}
 
     bool IsRegedit4() const { return m_regedit4; }
@@ -473,7 +473,7 @@ private:
         auto failedAt = [&failed](int line) { failed = failed ? std::min(failed, line) : line; };
         size_t written = 0;
         for (CImportedKey& imported : m_keys) {
-            if (m_progress && !m_progress(0.5 + 0.5 * written++ / m_keys.size())) {
+            if (!m_progress(0.5 + 0.5 * written++ / m_keys.size())) {
                 failedAt(imported.line);
                 break;
             }
@@ -499,7 +499,7 @@ private:
 
     HKEY m_destination;
     RegFileError& m_error;
-    RegFileProgress m_progress;
+    CWorkProgress m_progress;
     bool m_headerRead = false, m_regedit4 = false;
     int m_line = 0;
     std::wstring m_root;  // empty until the first key
@@ -554,7 +554,7 @@ bool ForEachLine(const Char* text, size_t size, Each each)
 } // namespace
 
 bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path,
-                   const RegFileProgress& progress)
+                   const CWorkProgress& progress)
 {
     // The whole tree is read before the disk is touched.
     std::wstring text = L"\uFEFF" + std::wstring(HEADER_5) + L"\r\n\r\n";
@@ -580,7 +580,7 @@ bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring
 }
 
 bool ImportRegFile(const std::wstring& path, HKEY destination, RegFileError* error,
-                   const RegFileProgress& progress)
+                   const CWorkProgress& progress)
 {
     RegFileError unreported;
     RegFileError& result = error ? *error : unreported;
@@ -594,7 +594,7 @@ bool ImportRegFile(const std::wstring& path, HKEY destination, RegFileError* err
     size_t taken = 0;
     auto take = [&](const std::wstring& line, int number) {
         taken += line.size();
-        if (progress && number % 256 == 0 && !progress(0.5 * taken / total))
+        if (number % 256 == 0 && !progress(0.5 * taken / total))
             return importer.Fail(RegFileError::WRITE_FAILED, number);
         return number == 1 ? importer.Header(line) : importer.Line(line, number);
     };

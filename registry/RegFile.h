@@ -1,8 +1,8 @@
 // Registry files in the format regedit and reg.exe read and write.
 #pragma once
 #include <windows.h>
-#include <functional>
 #include <string>
+#include "framework/WorkProgress.h"
 
 // Writes every value and subkey of source, at every depth, to the file path as
 // a "Windows Registry Editor Version 5.00" file (UTF-16LE with a byte-order mark,
@@ -14,7 +14,7 @@
 // reading has come (0 to 1); false from it stops the export, which fails.
 typedef std::function<bool(double done)> RegFileProgress;
 bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path,
-                   const RegFileProgress& progress = nullptr);
+                   const CWorkProgress& progress = CWorkProgress());
 
 struct RegFileError {
     enum Kind { NONE, UNREADABLE, NOT_A_REG_FILE, MALFORMED, OUTSIDE_ROOT, DELETION, WRITE_FAILED };
@@ -34,4 +34,4 @@ struct RegFileError {
 // NOT_A_REG_FILE. On failure destination may hold part of the file; the caller
 // discards it. progress as for the export: false from it stops the import.
 bool ImportRegFile(const std::wstring& path, HKEY destination, RegFileError* error,
-                   const RegFileProgress& progress = nullptr);
+                   const CWorkProgress& progress = CWorkProgress());

@@ -222,7 +222,7 @@ int StartTreeCopy(HKEY source, HKEY destination, const CTreeWalk* walk)
     CTreeCopy copy;
     copy.walk = walk;
     copy.fingerprint = walk ? walk->fingerprint : nullptr;
-    copy.progress = walk && walk->progress;
+    copy.progress = walk && static_cast<bool>(walk->progress);
     if (!copy.buffer.Obtain(REGISTRY_TRANSFER_SIZE) || !copy.name.Obtain(REGISTRY_NAME_SIZE * sizeof(wchar_t)))
         return 0;
     if (copy.fingerprint) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <functional>
 #include <string>
+#include "framework/WorkProgress.h"
 
 // A digest of what a key tree holds: the class of its top key, and every
 // subkey's name and class and every value's name, type and bytes, at every
@@ -26,7 +27,7 @@ private:
 struct CTreeWalk {
     // Before each key: the share of the tree done so far, from 0 to 1,
     // reckoned by the first two levels. False stops the walk, which fails.
-    std::function<bool(double done)> progress;
+    CWorkProgress progress;
     // Each key the copy creates below the destination, still open.
     std::function<void(HKEY created)> created;
     // Summed up over the source when not NULL.

@@ -21,21 +21,20 @@ bool IsSettingsName(const std::string& settingsName);
 // case and the doubled backslashes.
 bool SameSettingsName(const std::string& a, const std::string& b);
 
-// How far a copy has come, from 0 to 1; false asks it to stop. A stopped
-// copy fails, with what a failure leaves.
-typedef std::function<bool(double done)> Progress;
+// A stopped copy fails, with what a failure leaves.
+typedef CWorkProgress Progress;
 
 // Copies the settings key into the slot; the snapshot it replaces becomes the
 // previous settings. False, with the slot as it was, when the settings key
 // cannot be read, the name is refused or progress stopped the copy.
 // Afterwards the slot's entry is the one that left the settings key.
-bool Capture(const std::string& settingsName, int slot, const Progress& progress = nullptr);
+bool Capture(const std::string& settingsName, int slot, const Progress& progress = Progress());
 // Makes the settings key an exact copy of the slot. False when the slot has
 // no snapshot or the name is refused: the settings key is untouched then.
 // Once the old settings are removed a failed copy leaves them incomplete.
 // Afterwards the slot's entry left the settings key when keep is true (the
 // program's changes are taken back into the slot), else nobody did.
-bool Restore(const std::string& settingsName, int slot, bool keep = false, const Progress& progress = nullptr);
+bool Restore(const std::string& settingsName, int slot, bool keep = false, const Progress& progress = Progress());
 // Removes the slot's snapshot and its previous settings; its entry has left
 // no settings key any more.
 void Discard(int slot);
@@ -44,7 +43,7 @@ void Discard(int slot);
 // been changed since (from outside the launcher): one read-only walk of it.
 // 0 when it is as that entry left it, left by nobody, missing or unreadable,
 // or when progress stopped the walk.
-int ChangedSinceLeft(const std::string& settingsName, const Progress& progress = nullptr);
+int ChangedSinceLeft(const std::string& settingsName, const Progress& progress = Progress());
 
 // A slot that holds a snapshot, previous settings or what an interrupted
 // replacement left, whether an entry names it or not: it may be the last
@@ -61,9 +60,9 @@ bool HasPrevious(int slot);
 bool Copy(int fromSlot, int toSlot);
 
 // The slot's snapshot as a registry file naming the settings key.
-bool Export(int slot, const std::string& settingsName, const std::wstring& path, const Progress& progress = nullptr);
+bool Export(int slot, const std::string& settingsName, const std::wstring& path, const Progress& progress = Progress());
 // A registry file's tree becomes the slot's snapshot, as a capture would
 // make it. On failure the slot is unchanged and error says why.
-bool Import(int slot, const std::wstring& path, RegFileError* error, const Progress& progress = nullptr);
+bool Import(int slot, const std::wstring& path, RegFileError* error, const Progress& progress = Progress());
 
 } // namespace Snapshot

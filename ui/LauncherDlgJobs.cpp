@@ -32,7 +32,7 @@ void CLauncherDlg::RunJob(UINT titleId, const std::string& line, bool cancellabl
 void CLauncherDlg::RunCapture(const std::string& settingsName, int slot, JobEnd onEnd)
 {
     RunJob(IDS_PROGRESS_CAPTURE, settingsName, true, [settingsName, slot](CJob& job) {
-        return Snapshot::Capture(settingsName, slot, job.Reporter(true));
+        return Snapshot::Capture(settingsName, slot, job.Progress());
     }, std::move(onEnd));
 }
 

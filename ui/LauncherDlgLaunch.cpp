@@ -43,7 +43,7 @@ void CLauncherDlg::OnOK()
     auto changedBy = std::make_shared<int>(0);
     std::string settingsName = m_launch.SettingsName();
     RunJob(IDS_PROGRESS_CHECK, settingsName, false, [settingsName, changedBy](CJob& job) {
-        *changedBy = Snapshot::ChangedSinceLeft(settingsName, job.Reporter(true));
+        *changedBy = Snapshot::ChangedSinceLeft(settingsName, job.Progress());
         return true;
     }, [this, changedBy](const CJob&) { OnLaunchChecked(*changedBy); });
 }
@@ -79,9 +79,9 @@ void CLauncherDlg::OnLaunchChecked(int changedBy)
     bool keep = m_launch.Keeps();
     RunJob(IDS_PROGRESS_RESTORE, settingsName, false, [=](CJob& job) {
         double share = takeInto ? 0.5 : 1;
-        result->takenIn = !takeInto || Snapshot::Capture(settingsName, takeInto, job.Reporter(false, 0, share));
+        result->takenIn = !takeInto || Snapshot::Capture(settingsName, takeInto, job.Progress().Unstoppable().Part(0, share));
         if (result->takenIn)
-            result->restored = Snapshot::Restore(settingsName, slot, keep, job.Reporter(false, 1 - share, share));
+            result->restored = Snapshot::Restore(settingsName, slot, keep, job.Progress().Unstoppable().Part(1 - share, share));
         return result->restored;
     }, [this, result](const CJob&) { OnLaunchRestored(result->takenIn, result->restored); });
 }

@@ -53,7 +53,7 @@ void CLauncherDlg::OnExportSettings(CProgramEntry& entry)
     int slot = entry.m_nSaveSlot;
     std::string settingsName = FieldText(entry.m_szRegistry), path = dialog.GetPathName();
     RunJob(IDS_PROGRESS_EXPORT, path, false, [=](CJob& job) {
-        return Snapshot::Export(slot, settingsName, Widen(path), job.Reporter(false));
+        return Snapshot::Export(slot, settingsName, Widen(path), job.Progress().Unstoppable());
     }, [this](const CJob& job) {
         if (job.Failed())
             MessageBox(LoadStr(IDS_EXPORT_FAILED).c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
@@ -73,7 +73,7 @@ void CLauncherDlg::OnImportSettings(CProgramEntry& entry)
     std::string path = dialog.GetPathName();
     auto error = std::make_shared<RegFileError>();
     RunJob(IDS_PROGRESS_IMPORT, path, true, [slot, path, error](CJob& job) {
-        return Snapshot::Import(slot, Widen(path), error.get(), job.Reporter(true));
+        return Snapshot::Import(slot, Widen(path), error.get(), job.Progress());
     }, [this, path, error](const CJob& job) {
         if (job.Failed())
             MessageBox(ImportErrorText(path, *error).c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
