@@ -51,17 +51,26 @@ std::wstring Widen(const std::string& text)
     return result;
 }
 
+bool NarrowExact(const std::wstring& text, std::string* narrowed)
+{
+    narrowed->clear();
+    if (text.empty())
+        return true;
+    BOOL lost = FALSE;
+    int length = static_cast<int>(text.size());
+    int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, &lost);
+    if (size <= 0)
+        return false;
+    narrowed->assign(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, &(*narrowed)[0], size, nullptr, &lost);
+    return !lost;
+}
+
 std::string Narrow(const std::wstring& text)
 {
-    if (text.empty())
-        return std::string();
-    int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                     nullptr, nullptr);
-    std::string result(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
-                              nullptr, nullptr);
-    return result;
+    std::string narrowed;
+    NarrowExact(text, &narrowed);
+    return narrowed;
 }
 
 namespace {

@@ -13,8 +13,12 @@ std::string LoadStr(UINT id);
 std::string FormatStr(UINT id, std::initializer_list<std::string> args);
 // A UTF-8 text of the sources, converted to the ANSI code page.
 std::string FromUtf8(const char* utf8);
-// ANSI code page <-> UTF-16.
+// ANSI code page <-> UTF-16. No character is ever replaced by a look-alike
+// (the platform's best fit would make "Cafe" of "Café"): NarrowExact is
+// false when a character has no place in the code page, and Narrow, for
+// texts that always fit it (the program's own), puts '?' there.
 std::wstring Widen(const std::string& text);
+bool NarrowExact(const std::wstring& text, std::string* narrowed);
 std::string Narrow(const std::wstring& text);
 
 // The text of a fixed field of size bytes: up to its NUL, never past the

@@ -46,7 +46,13 @@ DWORD WINAPI CJob::ThreadProc(LPVOID param)
 
 void CJob::Run()
 {
-    m_bSucceeded = m_work(*this);
+    // Nothing may unwind out of the thread: the process would end with it.
+    // Work that throws (out of memory in a huge copy) has failed.
+    try {
+        m_bSucceeded = m_work(*this);
+    } catch (...) {
+        m_bSucceeded = false;
+    }
     m_bEnded = true;
     ::SetEvent(m_ended);
     if (m_hNotify)

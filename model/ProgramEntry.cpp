@@ -6,7 +6,6 @@
 #include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
-#include "registry/Snapshot.h"
 
 namespace {
 
@@ -40,17 +39,18 @@ void ReadNumber(HKEY key, const char* name, int& field)
         field = static_cast<int>(value);
 }
 
-void WriteString(HKEY key, const char* name, const char* field, size_t size)
+bool WriteString(HKEY key, const char* name, const char* field, size_t size)
 {
     std::string text = FieldText(field, size);
-    ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                     static_cast<DWORD>(text.size() + 1));
+    return ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
 
-void WriteNumber(HKEY key, const char* name, int field)
+bool WriteNumber(HKEY key, const char* name, int field)
 {
     DWORD value = static_cast<DWORD>(field);
-    ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    return ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value)
+        == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -79,17 +79,19 @@ void CProgramEntry::LoadFromKey(HKEY key)
     m_hCachedIcon = nullptr;
 }
 
-void CProgramEntry::SaveToKey(HKEY key) const
+bool CProgramEntry::SaveToKey(HKEY key) const
 {
-    WriteString(key, "Title", m_szTitle, sizeof m_szTitle);
-    WriteString(key, "CommandLine", m_szCommandLine, sizeof m_szCommandLine);
-    WriteString(key, "Directory", m_szDirectory, sizeof m_szDirectory);
-    WriteNumber(key, "Icon", m_bRunMinimized);
-    WriteString(key, "Registry", m_szRegistry, sizeof m_szRegistry);
-    WriteNumber(key, "iSave", m_nSaveSlot);
-    WriteString(key, "IconPath", m_szIconPath, sizeof m_szIconPath);
-    WriteNumber(key, "IconIndex", m_nIconIndex);
-    WriteNumber(key, "RetrieveAgain", m_bRetrieveAgain);
+    // Every value is written, whatever happened to the one before.
+    bool written = WriteString(key, "Title", m_szTitle, sizeof m_szTitle);
+    written &= WriteString(key, "CommandLine", m_szCommandLine, sizeof m_szCommandLine);
+    written &= WriteString(key, "Directory", m_szDirectory, sizeof m_szDirectory);
+    written &= WriteNumber(key, "Icon", m_bRunMinimized);
+    written &= WriteString(key, "Registry", m_szRegistry, sizeof m_szRegistry);
+    written &= WriteNumber(key, "iSave", m_nSaveSlot);
+    written &= WriteString(key, "IconPath", m_szIconPath, sizeof m_szIconPath);
+    written &= WriteNumber(key, "IconIndex", m_nIconIndex);
+    written &= WriteNumber(key, "RetrieveAgain", m_bRetrieveAgain);
+    return written;
 }
 
 BOOL CProgramEntry::EnsureIcon()
@@ -131,28 +133,28 @@ CProgramEntry& CProgramEntry::CopyFrom(const CProgramEntry& source)
     return *this;
 }
 
-int CProgramEntry::CaptureSnapshot(const Snapshot::Progress& progress)
+CSettingsSet CProgramEntry::Settings() const
 {
-    return Snapshot::Capture(FieldText(m_szRegistry), m_nSaveSlot, progress) ? 1 : 0;
+    return CSettingsSet(FieldText(m_szRegistry), m_nSaveSlot);
 }
 
-int CProgramEntry::RestoreSnapshot(bool keep, const Snapshot::Progress& progress)
+int CProgramEntry::CaptureSnapshot(const CWorkProgress& progress) const
 {
-    return Snapshot::Restore(FieldText(m_szRegistry), m_nSaveSlot, keep, progress) ? 1 : 0;
+    return Settings().Capture(progress) ? 1 : 0;
+}
+
+int CProgramEntry::RestoreSnapshot(bool keep, const CWorkProgress& progress) const
+{
+    return Settings().Restore(keep, progress) ? 1 : 0;
 }
 
 void CProgramEntry::DiscardSnapshot()
 {
-    Snapshot::Discard(m_nSaveSlot);
+    Settings().Discard();
     m_nSaveSlot = 0;
 }
 
-bool CProgramEntry::HasPreviousSnapshot() const
-{
-    return Snapshot::HasPrevious(m_nSaveSlot);
-}
-
-std::unique_ptr<CProcessGroup> CProgramEntry::LaunchEntry()
+std::unique_ptr<CProcessGroup> CProgramEntry::LaunchEntry() const
 {
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);

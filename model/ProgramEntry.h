@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 #include "framework/ProcessGroup.h"
-#include "registry/Snapshot.h"
+#include "settings/SettingsSet.h"
 
 class CProgramEntry {
 public:
@@ -19,9 +19,10 @@ public:
     CProgramEntry& operator=(const CProgramEntry&) = delete;
 
     // Entry store (one key per entry). LoadFromKey leaves a field as it was
-    // when its value is missing or does not fit it.
+    // when its value is missing or does not fit it. SaveToKey writes every
+    // value, and is false when one of them could not be written.
     void LoadFromKey(HKEY key);
-    void SaveToKey(HKEY key) const;
+    bool SaveToKey(HKEY key) const;
 
     // TRUE when the entry has a cached icon afterwards. Extracts and caches
     // the entry's own copy of its icon when none is cached.
@@ -33,19 +34,22 @@ public:
     // gets its own duplicate of the source's icon (or none).
     CProgramEntry& CopyFrom(const CProgramEntry& source);
 
-    // The snapshot of the settings key m_szRegistry in slot m_nSaveSlot
-    // (registry/Snapshot.h); 1 on success. A restore with keep set records
-    // that the program's changes are taken back into this entry.
-    int CaptureSnapshot(const Snapshot::Progress& progress = Snapshot::Progress());
-    int RestoreSnapshot(bool keep, const Snapshot::Progress& progress = Snapshot::Progress());
+    // The entry's settings: the settings key m_szRegistry with the snapshot
+    // in slot m_nSaveSlot. Work on them goes through this set (a copy: the
+    // entry may change while the work runs).
+    CSettingsSet Settings() const;
+    // The set's operations on this entry (settings/SettingsSet.h); 1 on
+    // success. A restore with keep set records that the program's changes
+    // are taken back into this entry.
+    int CaptureSnapshot(const CWorkProgress& progress = CWorkProgress()) const;
+    int RestoreSnapshot(bool keep, const CWorkProgress& progress = CWorkProgress()) const;
     // Afterwards the entry has no slot.
     void DiscardSnapshot();
-
-    // The settings the last capture replaced, kept beside the snapshot.
-    bool HasPreviousSnapshot() const;
-    // Starts the program, its settings restored before (RestoreSnapshot).
-    // Returns the started program with the processes it starts, or nullptr.
-    std::unique_ptr<CProcessGroup> LaunchEntry();
+    // Starts the program as the entry says: its file, no arguments, its
+    // working directory, minimized when asked. Returns the started program
+    // with the processes it starts, or nullptr. The settings are the
+    // caller's to restore first (a launch: launcher/Launch.h).
+    std::unique_ptr<CProcessGroup> LaunchEntry() const;
 
     char m_szTitle[100];
     char m_szCommandLine[260];

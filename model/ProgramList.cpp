@@ -6,7 +6,6 @@
 #include "framework/Scoped.h"
 #include "framework/WinApp.h"
 #include "registry/RegistryTree.h"
-#include "registry/Snapshot.h"
 #include "registry/StagedKey.h"
 #include "registry/Store.h"
 
@@ -98,9 +97,9 @@ void CProgramList::RepairSnapshotSlots()
         int slot = FirstFreeSnapshotSlot();
         // Whatever a slot of 0 or below holds is nobody's: left where it is.
         if (shared > 0)
-            Snapshot::Copy(shared, slot);
+            entry->Settings().InSlot(shared).CopyTo(slot);
         else
-            Snapshot::CreateEmpty(slot);
+            entry->Settings().InSlot(slot).CreateEmpty();
         entry->m_nSaveSlot = slot;
     }
     if (!repair.empty())
@@ -121,9 +120,9 @@ bool CProgramList::Save()
             return false;
         for (int index = 0; index < count; ++index) {
             CRegKey key;
-            if (key.Create(staging, std::to_string(index).c_str()) != ERROR_SUCCESS)
+            if (key.Create(staging, std::to_string(index).c_str()) != ERROR_SUCCESS
+                || !m_arrEntries[index]->SaveToKey(key))
                 return false;
-            m_arrEntries[index]->SaveToKey(key);
         }
         DWORD groupChanged = m_nGroupState == GROUP_STATE_CHANGED ? 1 : 0;
         return ::RegSetValueExA(staging, kGroupChangedValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&groupChanged),
@@ -196,15 +195,14 @@ BOOL CProgramList::MoveDown(int index)
 
 int CProgramList::FirstFreeSnapshotSlot() const
 {
-    // Of n entries' slots only those up to n + 1 can keep the first free
-    // one from being among them.
-    std::vector<bool> used(m_arrEntries.size() + 2);
-    for (const CProgramEntry* entry : m_arrEntries) {
-        if (entry->m_nSaveSlot >= 1 && entry->m_nSaveSlot < static_cast<int>(used.size()))
-            used[entry->m_nSaveSlot] = true;
-    }
+    // Every entry's slot counts, however high: leftovers in the store may
+    // fill the low ones, and an entry whose snapshot is gone still owns its
+    // slot.
+    std::set<int> used;
+    for (const CProgramEntry* entry : m_arrEntries)
+        used.insert(entry->m_nSaveSlot);
     int slot = 1;
-    while ((slot < static_cast<int>(used.size()) && used[slot]) || Snapshot::IsSlotTaken(slot))
+    while (used.count(slot) || IsSnapshotSlotTaken(slot))
         ++slot;
     return slot;
 }

@@ -47,7 +47,7 @@ public:
     BOOL MoveDown(int index);
 
     // The smallest positive slot that no entry uses and that holds nothing
-    // (Snapshot::IsSlotTaken).
+    // (IsSnapshotSlotTaken).
     int FirstFreeSnapshotSlot() const;
 
     // Sets the group state and stores it with the list.

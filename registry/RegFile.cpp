@@ -362,7 +362,7 @@ private:
             return Fail(E::MALFORMED, m_line);
         std::wstring name = LongRootName(s.substr(i, end - i));
         if (m_root.empty())
-            m_root = name;
+            m_root = m_error.root = name;
         if (SameName(name, m_root)) {
             m_keys.push_back({L"", m_line, {}});
             return true;

@@ -17,9 +17,12 @@ bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring
                    const CWorkProgress& progress = CWorkProgress());
 
 struct RegFileError {
-    enum Kind { NONE, UNREADABLE, NOT_A_REG_FILE, MALFORMED, OUTSIDE_ROOT, DELETION, WRITE_FAILED };
+    enum Kind { NONE, UNREADABLE, NOT_A_REG_FILE, MALFORMED, OUTSIDE_ROOT, DELETION, WRITE_FAILED, OTHER_KEY };
     Kind kind = NONE;
     int line = 0; // 1-based line where the fault is; 0 for the file as a whole
+    // The file's root, its first key, with a short root name spelled out
+    // (HKCU\x as HKEY_CURRENT_USER\x); empty until it is read.
+    std::wstring root;
 };
 
 // Reads a registry file: "Windows Registry Editor Version 5.00" (UTF-16LE with a

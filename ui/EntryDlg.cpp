@@ -1,10 +1,11 @@
 #include "ui/EntryDlg.h"
 #include <cstring>
 #include <string>
+#include <vector>
 #include "framework/FileDialog.h"
 #include "framework/Scoped.h"
 #include "framework/Text.h"
-#include "registry/Snapshot.h"
+#include "settings/SettingsName.h"
 #include "resources/resource.h"
 #include "ui/IconDlg.h"
 
@@ -14,17 +15,6 @@ const char kProgramPattern[] = "*.exe";
 // an existing file accepted.
 const DWORD kBrowseFlags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST;
 
-// Key names are at most 255 characters, so this holds any of them in the
-// ANSI code page.
-const DWORD kKeyNameSize = 512;
-
-// Reads subkey index of key into name; ERROR_SUCCESS, ERROR_MORE_DATA for a
-// name that does not fit, or the error that ends the walk.
-LONG EnumSubkeyName(HKEY key, DWORD index, char* name, DWORD size)
-{
-    DWORD length = size;
-    return ::RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-}
 }
 
 CEntryDlg::CEntryDlg(CWnd* parent, const CProgramEntry* source)
@@ -90,33 +80,11 @@ BOOL CEntryDlg::OnInitDialog()
 
 BOOL CEntryDlg::FillRegistryNameCombo()
 {
-    CRegKey software;
-    if (software.Open(HKEY_CURRENT_USER, "Software", KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS)
+    std::vector<std::string> names;
+    if (!ListSettingsNames(&names))
         return FALSE;
-    char vendor[kKeyNameSize];
-    char product[kKeyNameSize];
-    for (DWORD i = 0;; ++i) {
-        LONG rc = EnumSubkeyName(software, i, vendor, sizeof vendor);
-        if (rc == ERROR_MORE_DATA)
-            continue; // cannot happen with this buffer; never end the walk for it
-        if (rc != ERROR_SUCCESS)
-            break;
-        CRegKey vendorKey;
-        if (vendorKey.Open(software, vendor, KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS)
-            continue;
-        for (DWORD j = 0;; ++j) {
-            rc = EnumSubkeyName(vendorKey, j, product, sizeof product);
-            if (rc == ERROR_MORE_DATA)
-                continue;
-            if (rc != ERROR_SUCCESS)
-                break;
-            // Only names a snapshot can be taken of: not the launcher's own
-            // key, in any letter case, nor one too long for the path.
-            std::string name = std::string(vendor) + "\\" + product;
-            if (Snapshot::IsSettingsName(name))
-                m_comboRegistry.AddString(name.c_str());
-        }
-    }
+    for (const std::string& name : names)
+        m_comboRegistry.AddString(name.c_str());
     return TRUE;
 }
 

@@ -33,7 +33,7 @@ private:
     void OnChangeIcon();
     void OnBrowse();
     // Fills the settings-key combo box with the two-level key names under
-    // HKCU\Software that a snapshot can be taken of (Snapshot::IsSettingsName:
+    // HKCU\Software that a snapshot can be taken of (IsSettingsName:
     // never the launcher's own key). FALSE only when HKCU\Software cannot be
     // opened for enumeration.
     BOOL FillRegistryNameCombo();

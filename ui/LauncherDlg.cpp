@@ -36,7 +36,8 @@ bool ParseStartIndex(const char* text, int* index)
 } // namespace
 
 CLauncherDlg::CLauncherDlg(CWnd* parent)
-    : CDialog(IDD_MAIN, parent), m_pProgramList(nullptr), m_hIcon(nullptr)
+    : CDialog(IDD_MAIN, parent), m_pProgramList(nullptr), m_pRunner(new CJobRunner(nullptr, WM_JOB)),
+      m_pLaunch(new CLaunch(*m_pRunner, *this)), m_hIcon(nullptr)
 {
     m_hIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_pProgramList = new CProgramList;
@@ -60,6 +61,8 @@ BOOL CLauncherDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     CenterWindow();
+    m_pRunner.reset(new CJobRunner(m_hWnd, WM_JOB));
+    m_pLaunch.reset(new CLaunch(*m_pRunner, *this));
 
     if (HMENU systemMenu = GetSystemMenu(FALSE)) {
         ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
@@ -93,6 +96,7 @@ BOOL CLauncherDlg::OnInitDialog()
     if (commandLine && *commandLine && ParseStartIndex(commandLine, &index)
         && m_listPrograms.SetCurSel(index) != LB_ERR) {
         ShowWindow(SW_SHOWMINNOACTIVE);
+        m_bLaunchByIndex = true;
         PostMessage(WM_COMMAND, IDOK, 0);
     }
     return TRUE;
@@ -143,7 +147,7 @@ BOOL CLauncherDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
         result = 0;
         return OnPaint();
     case WM_QUERYDRAGICON:
-        result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
+        result = reinterpret_cast<LRESULT>(m_hIcon);
         return TRUE;
     case WM_INSTANCE_PROBE:
         result = OnInstanceProbe(wParam, lParam);
@@ -151,11 +155,7 @@ BOOL CLauncherDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& re
     case WM_QUERYOPEN:
         return OnQueryOpen(result);
     case WM_JOB:
-        OnJobMessage(wParam, lParam);
-        result = 0;
-        return TRUE;
-    case WM_TIMER:
-        OnRetryTimer();
+        m_pRunner->OnMessage(wParam, lParam);
         result = 0;
         return TRUE;
     }
@@ -167,14 +167,14 @@ BOOL CLauncherDlg::OnCommand(WORD id, WORD code, HWND control)
 {
     if (id == IDC_PROGRAM_LIST) {
         if (code == LBN_DBLCLK)
-            OnDblclkProgramList();
+            OnOK();
         return TRUE;
     }
     if (code != BN_CLICKED)
         return CDialog::OnCommand(id, code, control);
     void (CLauncherDlg::*handler)() = nullptr;
     switch (id) {
-    case IDC_EXIT: OnExit(); return TRUE;
+    case IDC_EXIT: OnClose(); return TRUE;
     case IDC_NEW: handler = &CLauncherDlg::OnNewEntry; break;
     case IDC_PROPERTIES: handler = &CLauncherDlg::OnEntryProperties; break;
     case IDC_DELETE: handler = &CLauncherDlg::OnDeleteEntry; break;
@@ -198,7 +198,7 @@ BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
     switch (id) {
     case IDM_ABOUTBOX: {
         CAboutDlg about(this);
-        about.DoModal();
+        RunDialog(about);
         return TRUE;
     }
     case IDM_CREATE_GROUP:
@@ -211,7 +211,7 @@ BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
         int sel = GetSelectedEntry();
         if (IsBusy() || sel < 0)
             return TRUE;
-        CProgramEntry& entry = *m_pProgramList->GetAt(sel);
+        const CProgramEntry& entry = *m_pProgramList->GetAt(sel);
         if (id == IDM_UNDO_CAPTURE)
             OnUndoCapture(entry);
         else if (id == IDM_EXPORT_SETTINGS)
@@ -221,31 +221,52 @@ BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
         return TRUE;
     }
     case SC_CLOSE:
-        // The one close flow: the window's close button, Alt+F4, the Exit
-        // button and the end of a launch all come here.
-        if (!PrepareClose(true))
-            return TRUE;
-        RunCloseGroupStep(*this, *m_pProgramList);
-        CDialog::OnCancel();
+        OnClose();
         return TRUE;
     }
     return FALSE;
 }
 
-void CLauncherDlg::OnExit()
+void CLauncherDlg::OnClose()
 {
-    OnSysCommand(SC_CLOSE, 0);
+    if (!m_pRunner->MayClose() || !m_pLaunch->PrepareClose(true))
+        return;
+    m_pRunner->Close();
+    {
+        CJobRunner::CQuestion asking(*m_pRunner, true);
+        RunCloseGroupStep(*this, *m_pProgramList);
+    }
+    CDialog::OnCancel();
 }
 
 void CLauncherDlg::OnEndSession()
 {
-    // The session ends without asking anybody: a copy under way is
-    // completed, a program still running is no longer waited for. The list
-    // and the group state are stored already; the group is left for the
-    // next close.
+    // The session ends without asking anybody, whatever is on screen: a copy
+    // under way is completed, a program still running is no longer waited
+    // for. The list and the group state are stored already; the group is
+    // left for the next close.
     m_bSessionEnding = true;
-    PrepareClose(false);
+    m_pLaunch->PrepareClose(false);
+    m_pRunner->Close();
     CDialog::OnCancel();
+}
+
+int CLauncherDlg::Ask(const std::string& text, UINT type, bool closes)
+{
+    CJobRunner::CQuestion asking(*m_pRunner, closes);
+    return MessageBox(text.c_str(), "Cobweld", type);
+}
+
+void CLauncherDlg::TellFailure(UINT messageId)
+{
+    CJobRunner::CQuestion asking(*m_pRunner);
+    MessageBox(LoadStr(messageId).c_str(), nullptr, MB_OK);
+}
+
+INT_PTR CLauncherDlg::RunDialog(CDialog& dialog)
+{
+    CJobRunner::CQuestion asking(*m_pRunner);
+    return dialog.DoModal();
 }
 
 void CLauncherDlg::OnDestroy()
@@ -270,11 +291,6 @@ BOOL CLauncherDlg::OnPaint()
     return TRUE;
 }
 
-HICON CLauncherDlg::OnQueryDragIcon()
-{
-    return m_hIcon;
-}
-
 LRESULT CLauncherDlg::OnInstanceProbe(WPARAM wParam, LPARAM lParam)
 {
     // Both arguments all ones; only the low 32 bits count, so that a 32-bit
@@ -282,9 +298,4 @@ LRESULT CLauncherDlg::OnInstanceProbe(WPARAM wParam, LPARAM lParam)
     if (static_cast<DWORD>(wParam) == 0xFFFFFFFFu && static_cast<DWORD>(lParam) == 0xFFFFFFFFu)
         return static_cast<LRESULT>(INSTANCE_PROBE_REPLY);
     return 0;
-}
-
-void CLauncherDlg::OnDblclkProgramList()
-{
-    OnOK();
 }

@@ -3,7 +3,6 @@
 // and after its first snapshot where one is taken.
 #include "ui/LauncherDlg.h"
 #include "framework/Text.h"
-#include "registry/Snapshot.h"
 #include "resources/resource.h"
 #include "ui/EntryDlg.h"
 
@@ -12,12 +11,28 @@ namespace {
 struct CWorkingCopy : CProgramEntry {
     ~CWorkingCopy() override { ReleaseIcon(); }
 };
+
+// A capture keeps settings that would be lost without it: a close lets it
+// run, and it may be cancelled.
+CJobRunner::CJobInfo CaptureInfo(const CProgramEntry& entry)
+{
+    CJobRunner::CJobInfo info;
+    info.title = Widen(LoadStr(IDS_PROGRESS_CAPTURE));
+    info.line = Widen(FieldText(entry.m_szRegistry));
+    info.cancellable = info.keepsData = true;
+    return info;
+}
+
+CJob::Work CaptureWork(const std::shared_ptr<const CProgramEntry>& entry)
+{
+    return [entry](CJob& job) { return entry->CaptureSnapshot(job.Progress()) != 0; };
+}
 }
 
 void CLauncherDlg::OnNewEntry()
 {
     CEntryDlg dialog(this, nullptr);
-    if (dialog.DoModal() != IDOK) {
+    if (RunDialog(dialog) != IDOK) {
         m_listPrograms.SetFocus();
         return;
     }
@@ -26,10 +41,9 @@ void CLauncherDlg::OnNewEntry()
     auto entry = std::make_shared<CWorkingCopy>();
     entry->CopyFrom(dialog.m_entry);
     entry->m_nSaveSlot = m_pProgramList->FirstFreeSnapshotSlot();
-    std::string settingsName = FieldText(entry->m_szRegistry);
-    RunCapture(settingsName, entry->m_nSaveSlot, [this, entry](const CJob& job) {
+    m_pRunner->Run(CaptureInfo(*entry), CaptureWork(entry), [this, entry](const CJob& job) {
         if (job.Failed())
-            MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
+            TellFailure(IDS_CAPTURE_FAILED);
         if (!job.Succeeded())
             return;
         m_listPrograms.AddItemData(m_pProgramList->Add(*entry));
@@ -46,26 +60,25 @@ void CLauncherDlg::OnEntryProperties()
         return;
     CProgramEntry* entry = m_pProgramList->GetAt(index);
     CEntryDlg dialog(this, entry);
-    if (dialog.DoModal() != IDOK) {
+    if (RunDialog(dialog) != IDOK) {
         m_listPrograms.SetFocus();
         return;
     }
-    std::string settingsName = FieldText(dialog.m_entry.m_szRegistry);
-    if (Snapshot::SameSettingsName(settingsName, FieldText(entry->m_szRegistry))) {
+    if (dialog.m_entry.Settings().SameSettings(entry->Settings())) {
         m_pProgramList->Replace(index, dialog.m_entry);
         RefreshRow(index);
         return;
     }
-    // Another settings key: the entry takes its first snapshot of it, as a
-    // new entry does; the old key's snapshot stays as its previous settings.
+    // Other settings: the entry takes its first snapshot of them, as a new
+    // entry does; the old settings' snapshot stays as its previous settings.
     auto edited = std::make_shared<CWorkingCopy>();
     edited->CopyFrom(dialog.m_entry);
-    RunCapture(settingsName, edited->m_nSaveSlot, [this, index, edited](const CJob& job) {
+    m_pRunner->Run(CaptureInfo(*edited), CaptureWork(edited), [this, index, edited](const CJob& job) {
         if (job.Succeeded()) {
             m_pProgramList->Replace(index, *edited);
             RefreshRow(index);
         } else if (job.Failed()) {
-            MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
+            TellFailure(IDS_CAPTURE_FAILED);
         }
     });
 }
@@ -85,17 +98,18 @@ void CLauncherDlg::OnDeleteEntry()
     if (sel < 0)
         return;
     std::string question = FieldText(m_pProgramList->GetAt(sel)->m_szTitle) + LoadStr(IDS_CONFIRM_DELETE);
-    if (MessageBox(question.c_str(), "Cobweld", MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+    if (Ask(question, MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !m_pRunner->MayChange())
         return;
     // The row goes first: it points at the entry that RemoveAt deletes.
     m_listPrograms.DeleteString(sel);
     int slot = 0;
+    CSettingsSet settings = m_pProgramList->GetAt(sel)->Settings();
     m_pProgramList->RemoveAt(sel, &slot);
     // The slot is nobody's any more, and taken until the last of it is gone:
     // other commands need not wait for its removal.
     if (slot > 0)
-        StartBackgroundJob([slot](CJob&) {
-            Snapshot::Discard(slot);
+        m_pRunner->RunBeside([settings](CJob&) {
+            settings.Discard();
             return true;
         });
     int left = m_listPrograms.GetCount();
@@ -131,13 +145,13 @@ void CLauncherDlg::OnReacquire()
     int sel = GetSelectedEntry();
     if (sel < 0)
         return;
-    CProgramEntry* entry = m_pProgramList->GetAt(sel);
+    auto entry = std::make_shared<CWorkingCopy>();
+    entry->CopyFrom(*m_pProgramList->GetAt(sel));
     std::string question = FieldText(entry->m_szRegistry) + LoadStr(IDS_CONFIRM_REACQUIRE);
-    if (MessageBox(question.c_str(), "Cobweld", MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (Ask(question, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    std::string settingsName = FieldText(entry->m_szRegistry);
-    RunCapture(settingsName, entry->m_nSaveSlot, [this](const CJob& job) {
+    m_pRunner->Run(CaptureInfo(*entry), CaptureWork(entry), [this](const CJob& job) {
         if (job.Failed())
-            MessageBox(LoadStr(IDS_CAPTURE_FAILED).c_str(), nullptr, MB_OK);
+            TellFailure(IDS_CAPTURE_FAILED);
     });
 }

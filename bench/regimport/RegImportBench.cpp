@@ -18,7 +18,7 @@
 #include "bench/common/BenchCommon.h"
 #include "framework/Text.h"
 #include "registry/RegFile.h"
-#include "registry/Snapshot.h"
+#include "settings/SettingsSet.h"
 
 using namespace bench;
 
@@ -229,7 +229,7 @@ int main(int argc, char** argv)
                            }, {}});
         methods.push_back({"Snapshot::Import (into a slot)", reps, [&] {
                                RegFileError error;
-                               return Snapshot::Import(kSlot, file, &error)
+                               return CSettingsSet("CobweldBench\\Import\\Dest", kSlot).Import(file, &error)
                                           ? std::string()
                                           : "error " + std::to_string(error.kind) + " line " + std::to_string(error.line);
                            }, {}});
@@ -238,7 +238,7 @@ int main(int argc, char** argv)
                 Method& m = methods[(k + rep) % methods.size()];
                 if (rep >= m.reps || m.s.failed)
                     continue;
-                Snapshot::Discard(kSlot);
+                CSettingsSet("CobweldBench\\Import\\Dest", kSlot).Discard();
                 key = FreshKey(dest);
                 double t0 = NowMs();
                 std::string err = m.run();
@@ -268,7 +268,7 @@ int main(int argc, char** argv)
                             FormatRatio(m.s, &methods[0].s), m.s.failed ? "FAILED: " + m.s.note : ""});
         }
     }
-    Snapshot::Discard(kSlot);
+    CSettingsSet("CobweldBench\\Import\\Dest", kSlot).Discard();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kBenchKey);
     ::RegDeleteKeyW(HKEY_CURRENT_USER, kBenchKey);
     ::DeleteFileW(file.c_str());

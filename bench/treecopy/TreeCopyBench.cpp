@@ -21,7 +21,6 @@
 #include "bench/common/BenchCommon.h"
 #include "model/ProgramEntry.h"
 #include "registry/RegistryTree.h"
-#include "registry/Snapshot.h"
 
 using namespace bench;
 
@@ -703,7 +702,7 @@ int main(int argc, char** argv)
                  live, MethodsFor(tree, restoreSlot, live, Place{HKEY_LOCAL_MACHINE, ""}, "RestoreSnapshot",
                                   [restore] { return restore->RestoreSnapshot(true); },
                                   [restore] {
-                                      Snapshot::ChangedSinceLeft(restore->m_szRegistry);
+                                      restore->Settings().ChangedSinceLeft();
                                       return restore->RestoreSnapshot(true);
                                   }),
                  res);

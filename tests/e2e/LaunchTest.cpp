@@ -240,20 +240,29 @@ TEST_F(LaunchTest, EntriesThatThe32BitBuildsLeftAreFoundAndOnlyRead)
     EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, kStoreRoot) + Dump(HKEY_CURRENT_USER, kVirtualStoreRoot), untouched);
 }
 
-// Restoring the launcher's own key would remove its profile (and a per-user
-// store with it): a launch of an entry naming it leaves it alone.
-TEST_F(LaunchTest, AnEntryOnTheLaunchersOwnKeyChangesNothingOfIt)
+// A restore that cannot make the live settings the entry's own (a live
+// subkey that cannot be removed; the launcher's own key, whose restore would
+// remove its profile) says so and starts the program all the same; what the
+// program leaves there is never taken into the entry's snapshot.
+TEST_F(LaunchTest, ARestoreThatFailsStartsTheProgramButNeverTakesItsSettingsBack)
 {
     Add(0, "Own", 1, 1, "red");
-    SetString(HKEY_LOCAL_MACHINE, EntryPath(0), "Registry", "varnolite\\cobweld");
     SetProfileInt("Current", 0);
-    Tell(nullptr, false);
-    const std::string own = Dump(HKEY_CURRENT_USER, "Software\\Varnolite");
-    ASSERT_TRUE(launcher.StartLauncher("0"));
-    EXPECT_EQ(NextBox(IDOK), FromUtf8(u8"COBWELD|レジストリの復元に失敗しました。プログラムの起動は続行します。|OK*"));
-    EXPECT_EQ(NextBox(IDOK), FromUtf8(u8"COBWELD|レジストリの取得に失敗しました。|OK*")); // before the launcher ends
-    ASSERT_TRUE(launcher.WaitExit() && Ready(1));
-    EXPECT_TRUE(Dump(HKEY_CURRENT_USER, "Software\\Varnolite") == own && Snapshot(1) == "red");
+    Tell("green", false);
+    const std::string locked = std::string(kSettingsPath) + "\\Locked", own = Dump(HKEY_CURRENT_USER, "Software\\Varnolite");
+    SetDword(HKEY_CURRENT_USER, locked + "\\Inside", "x", 1);
+    SetTreeDacl(HKEY_CURRENT_USER, locked, "D:P(A;;WD;;;WD)"); // cannot be emptied, so never removed
+    for (int run : {1, 2}) {
+        if (run == 2)
+            SetString(HKEY_LOCAL_MACHINE, EntryPath(0), "Registry", "varnolite\\cobweld");
+        EXPECT_TRUE(launcher.StartLauncher("0"));
+        EXPECT_EQ(NextBox(IDOK), FromUtf8(u8"COBWELD|レジストリの復元に失敗しました。プログラムの起動は続行します。|OK*"));
+        EXPECT_TRUE(launcher.WaitExit() && Ready(run) && !WaitMessageBox(launcher.Id(), 300));
+        EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)).find("Locked"), std::string::npos);
+        EXPECT_EQ(Snapshot(1), "red");
+    }
+    SetTreeDacl(HKEY_CURRENT_USER, locked, "D:P(A;OICI;KA;;;WD)");
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, "Software\\Varnolite"), own);
 }
 
 // Every value comes back as it was, well formed or not, with the key's class.

@@ -1,10 +1,7 @@
-// Key-tree copy and removal, and settings snapshots with their crash-safe
-// replacement and their history, against Wine's real registry.
+// Key-tree copy and removal against Wine's real registry.
 #include <gtest/gtest.h>
 #include "framework/Text.h"
-#include "registry/RegistryInternal.h"
 #include "registry/RegistryTree.h"
-#include "registry/Snapshot.h"
 #include "tests/driver/Driver.h"
 
 using namespace driver;
@@ -12,9 +9,6 @@ using namespace driver;
 namespace {
 
 const char kBase[] = "Software\\CobweldTest\\Registry";
-const char kSettingsName[] = "CobweldTest\\Registry\\App";
-const char kSettings[] = "Software\\CobweldTest\\Registry\\App";
-const std::string kSave = std::string(kStoreRoot) + "\\Save";
 
 class Registry : public ::testing::Test {
 protected:
@@ -23,17 +17,7 @@ protected:
     {
         SetTreeDacl(HKEY_CURRENT_USER, kBase, "D:P(A;OICI;KA;;;WD)");
         DeleteTree(HKEY_CURRENT_USER, kBase);
-        DeleteTree(HKEY_LOCAL_MACHINE, kSave);
-        g_pfnStagedKeyStep = nullptr;
         return true;
-    }
-    static std::string Settings() { return Dump(HKEY_CURRENT_USER, kSettings); }
-    static std::string Slot(const std::string& name = "7") { return Dump(HKEY_LOCAL_MACHINE, kSave + "\\" + name); }
-    // Settings with a marker value and a subkey with a class.
-    static void WriteSettings(const char* marker)
-    {
-        SetString(HKEY_CURRENT_USER, kSettings, "Marker", marker);
-        Key(Key(HKEY_CURRENT_USER, Widen(kSettings)), L"Window", L"Layout");
     }
     const bool m_clean = Clean(); // before the keys are made
     Key m_src{HKEY_CURRENT_USER, Widen(kBase) + L"\\Src"}, m_dst{HKEY_CURRENT_USER, Widen(kBase) + L"\\Dst"};
@@ -70,109 +54,4 @@ TEST_F(Registry, CopyStopsAtAnUnreadableSubkeyAndRemovalEndsWithoutIt)
     EXPECT_NE(Dump(m_src, "A\\Z later"), "<missing>");
     DeleteRegistryTree(m_src, "A");
     EXPECT_EQ(GetString(m_src, "A", "first") + Dump(m_src, "A\\Z later"), "1<missing>");
-}
-
-// Two entries on one settings key, each with its own snapshot. A restore
-// removes what was added since; a capture replaces the whole snapshot.
-TEST_F(Registry, EachSlotRestoresExactlyItsOwnSettingsAndAMissingSourceChangesNothing)
-{
-    WriteSettings("first");
-    Key(HKEY_CURRENT_USER, Widen(kSettings) + L"\\Gone");
-    const std::string first = Settings();
-    EXPECT_FALSE(Snapshot::Restore(kSettingsName, 7));
-    ASSERT_TRUE(Snapshot::Capture(kSettingsName, 7));
-    DeleteTree(HKEY_CURRENT_USER, std::string(kSettings) + "\\Gone");
-    WriteSettings("second");
-    const std::string second = Settings();
-    ASSERT_TRUE(Snapshot::Capture(kSettingsName, 8));
-    SetString(HKEY_CURRENT_USER, std::string(kSettings) + "\\Added", "x", "1");
-    ASSERT_TRUE(Snapshot::Restore(kSettingsName, 7));
-    EXPECT_EQ(Settings(), first);
-    ASSERT_TRUE(Snapshot::Restore(kSettingsName, 8));
-    EXPECT_EQ(Settings(), second);
-    DeleteTree(HKEY_CURRENT_USER, kSettings);
-    EXPECT_FALSE(Snapshot::Capture(kSettingsName, 8));
-    Snapshot::Discard(7);
-    EXPECT_EQ(Slot("7") + Slot("8"), "<missing>" + second);
-}
-
-// "Software\" + an empty name (or backslashes only) is HKCU\Software itself,
-// which a restore would empty; the launcher's own key holds its profile and
-// perhaps its store. Neither is touched, whatever the letter case.
-TEST_F(Registry, SettingsNamesThatReachSoftwareOrTheLaunchersOwnKeyOrDoNotFitTouchNothing)
-{
-    const std::string fits = "CobweldTest\\Registry\\" + std::string(169, 'f'); // 190 bytes
-    SetString(HKEY_CURRENT_USER, "Software\\" + fits, "Live", "1");
-    SetString(HKEY_CURRENT_USER, "Software\\Varnolite\\COBWELD\\Cobweld", "Installed", "1");
-    SetString(HKEY_LOCAL_MACHINE, kSave + "\\7", "Leaked", "1");
-    const std::string live = Dump(HKEY_CURRENT_USER, kBase) + Dump(HKEY_CURRENT_USER, "Software\\Varnolite");
-    for (const std::string& name : {std::string(), std::string("\\\\\\"), fits + "g", std::string("Varnolite"),
-                                    std::string("varnolite\\cobweld"), std::string("\\VARNOLITE\\\\Cobweld\\Info")})
-        EXPECT_FALSE(Snapshot::Restore(name, 7) || Snapshot::Capture(name, 7) || Snapshot::IsSettingsName(name)) << name;
-    EXPECT_EQ(Dump(HKEY_CURRENT_USER, kBase) + Dump(HKEY_CURRENT_USER, "Software\\Varnolite"), live);
-    EXPECT_EQ(GetString(HKEY_CURRENT_USER, "Software", "Leaked"), "<missing>");
-    EXPECT_TRUE(Snapshot::IsSettingsName("Varnolite\\Other") && Snapshot::Restore(fits, 7));
-    EXPECT_EQ(Dump(HKEY_CURRENT_USER, "Software\\" + fits), Slot());
-    DeleteTree(HKEY_CURRENT_USER, "Software\\Varnolite");
-}
-
-// The previous settings are kept beside the slot: an undo brings back
-// exactly the snapshot the last capture replaced, a second undo swaps back,
-// and a discard takes both.
-TEST_F(Registry, UndoSwapsTheSnapshotWithTheOneTheLastCaptureReplaced)
-{
-    WriteSettings("first");
-    ASSERT_TRUE(Snapshot::Capture(kSettingsName, 7));
-    EXPECT_FALSE(Snapshot::HasPrevious(7) || Snapshot::Undo(7));
-    const std::string first = Slot();
-    WriteSettings("second");
-    ASSERT_TRUE(Snapshot::Capture(kSettingsName, 7));
-    const std::string second = Slot();
-    ASSERT_TRUE(Snapshot::HasPrevious(7) && Snapshot::Undo(7));
-    EXPECT_EQ(Slot(), first);
-    ASSERT_TRUE(Snapshot::Undo(7));
-    EXPECT_EQ(Slot(), second);
-    Snapshot::Discard(7);
-    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, kSave), "[.] \n");
-}
-
-// A process may end between any two steps of a capture or an undo: the next
-// use finds the slot holding a whole snapshot, the old one or the new one,
-// and the previous settings whole as well.
-TEST_F(Registry, ACaptureOrUndoCutShortAfterAnyStepLeavesWholeSnapshots)
-{
-    static int s_steps;
-    for (int stopAfter = 0; stopAfter < 5; ++stopAfter) {
-        for (bool undo : {false, true}) {
-            SCOPED_TRACE((undo ? "undo stopped after " : "capture stopped after ") + std::to_string(stopAfter));
-            Clean();
-            SetString(HKEY_LOCAL_MACHINE, kSave + "\\8", "Marker", "neighbour"); // a rename must not touch it
-            g_pfnStagedKeyStep = [] { return s_steps-- > 0; };
-            s_steps = 100;
-            std::string snapshots[3];
-            for (int i = 0; i < 3; ++i) {
-                WriteSettings(std::to_string(i).c_str());
-                snapshots[i] = Settings();
-                ASSERT_TRUE(i == 2 || Snapshot::Capture(kSettingsName, 7));
-            }
-            s_steps = stopAfter;
-            undo ? Snapshot::Undo(7) : Snapshot::Capture(kSettingsName, 7);
-            s_steps = 100;
-            ASSERT_TRUE(Snapshot::Restore(kSettingsName, 7));
-            const std::string now = Settings() + Slot("7.prev");
-            // Undone or not, replaced or not: never a mix.
-            EXPECT_TRUE(now == snapshots[1] + snapshots[0] || now == (undo ? snapshots[0] + snapshots[1]
-                                                                           : snapshots[2] + snapshots[1]));
-            EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, kSave).find(".new"), std::string::npos);
-            EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kSave + "\\8", "Marker"), "neighbour");
-        }
-    }
-    // The next capture (no restore between) starts from a clean staging tree.
-    g_pfnStagedKeyStep = [] { return false; };
-    SetString(HKEY_CURRENT_USER, kSettings, "Stale", "1");
-    Snapshot::Capture(kSettingsName, 7);
-    g_pfnStagedKeyStep = nullptr;
-    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettings, "Stale");
-    ASSERT_TRUE(Snapshot::Capture(kSettingsName, 7));
-    EXPECT_EQ(Slot(), Settings());
 }

@@ -1,0 +1,73 @@
+#include "settings/SnapshotSlot.h"
+#include "framework/Scoped.h"
+#include "registry/StagedKey.h"
+#include "registry/Store.h"
+#include "settings/SnapshotSecurity.h"
+
+namespace {
+
+// The store's Save key, created when missing.
+LONG OpenSnapshots(CRegKey& snapshots)
+{
+    CRegKey store;
+    LONG rc = OpenStore(store, KEY_READ | KEY_WRITE, true);
+    return rc == ERROR_SUCCESS ? snapshots.Create(store, SNAPSHOTS_KEY) : rc;
+}
+
+} // namespace
+
+bool CSnapshotSlot::Replace(const Fill& fill, const std::wstring& keyClass) const
+{
+    CRegKey snapshots;
+    if (!IsValid() || OpenSnapshots(snapshots) != ERROR_SUCCESS)
+        return false;
+    const wchar_t* topClass = keyClass.empty() ? nullptr : keyClass.c_str();
+    const std::string name = std::to_string(m_nSlot);
+    // The per-user store is the user's own already.
+    if (StoreRoot() != HKEY_LOCAL_MACHINE)
+        return ReplaceKeyTree(snapshots, name, [&](HKEY staging) { return fill(staging, nullptr); }, true, nullptr,
+                              topClass);
+    CSnapshotSecurity security;
+    auto fillPrivately = [&](HKEY staging) {
+        security.Secure(staging);
+        return fill(staging, &security);
+    };
+    return ReplaceKeyTree(snapshots, name, fillPrivately, true, security.Get(), topClass);
+}
+
+LONG CSnapshotSlot::Open(CRegKey& snapshot) const
+{
+    CRegKey snapshots;
+    LONG rc = IsValid() ? OpenSnapshots(snapshots) : ERROR_INVALID_PARAMETER;
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    RecoverKeyTree(snapshots, std::to_string(m_nSlot), true);
+    return snapshot.Open(snapshots, std::to_string(m_nSlot).c_str());
+}
+
+bool CSnapshotSlot::IsTaken() const
+{
+    CRegKey snapshots;
+    return OpenSnapshots(snapshots) == ERROR_SUCCESS && KeyTreeTaken(snapshots, std::to_string(m_nSlot));
+}
+
+void CSnapshotSlot::Discard() const
+{
+    CRegKey snapshots;
+    if (IsValid() && OpenSnapshots(snapshots) == ERROR_SUCCESS)
+        DeleteKeyTreeAndHistory(snapshots, std::to_string(m_nSlot));
+}
+
+bool CSnapshotSlot::Undo() const
+{
+    CRegKey snapshots;
+    return IsValid() && OpenSnapshots(snapshots) == ERROR_SUCCESS
+        && UndoKeyTree(snapshots, std::to_string(m_nSlot));
+}
+
+bool CSnapshotSlot::HasPrevious() const
+{
+    CRegKey snapshots;
+    return IsValid() && OpenSnapshots(snapshots) == ERROR_SUCCESS
+        && HasPreviousKeyTree(snapshots, std::to_string(m_nSlot));
+}
