@@ -9,7 +9,9 @@ CDialog::CDialog(UINT idTemplate, CWnd* parent)
 INT_PTR CDialog::DoModal()
 {
     HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
-    INT_PTR result = ::DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
+    // A dialog of the wide functions: its controls keep any text typed or
+    // set in them, also what the ANSI code page cannot hold.
+    INT_PTR result = ::DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_nIDTemplate),
                                        parent, DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     return result;
@@ -86,7 +88,7 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CHARTOITEM: case WM_QUERYDRAGICON:
         return static_cast<INT_PTR>(result);
     }
-    ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+    ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
     return TRUE;
 }
 
@@ -96,9 +98,9 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM 
     if (msg == WM_INITDIALOG) {
         dialog = reinterpret_cast<CDialog*>(lParam);
         dialog->m_hWnd = hWnd;
-        ::SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
+        ::SetWindowLongPtrW(hWnd, DWLP_USER, lParam);
     } else {
-        dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
+        dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hWnd, DWLP_USER));
     }
     if (!dialog)
         return FALSE;

@@ -1,4 +1,5 @@
-// The platform's file-open dialog.
+// The platform's file dialogs, in wide characters: a chosen path comes back
+// as the file system has it, also where the ANSI code page cannot hold it.
 #pragma once
 #include <windows.h>
 #include <commdlg.h>
@@ -7,20 +8,21 @@
 
 class CFileDialog {
 public:
-    // filter: display name and pattern pairs separated by '|', ending "||".
-    CFileDialog(BOOL openFileDialog, const char* defaultExt, const char* fileName,
-                DWORD flags, const char* filter, CWnd* parent);
-
+    // An open dialog, else a save dialog. filter: display name and pattern
+    // pairs separated by '|', ending "||"; it, the title and the extension
+    // are texts of the program.
+    CFileDialog(BOOL openFileDialog, const char* defaultExt, const std::wstring& fileName, DWORD flags,
+                const std::string& filter, const std::string& title, CWnd* parent);
     // IDOK when a file was chosen, IDCANCEL otherwise.
     INT_PTR DoModal();
     // The chosen file's full path.
-    std::string GetPathName() const { return m_szFileName; }
-
-    OPENFILENAMEA m_ofn;
+    std::wstring GetPathName() const { return m_szFileName; }
 
 private:
+    OPENFILENAMEW m_ofn;
     BOOL m_bOpenFileDialog;
-    std::string m_strFilter;
-    std::string m_strDefExt;
-    char m_szFileName[MAX_PATH * 2];
+    std::wstring m_strFilter;
+    std::wstring m_strDefExt;
+    std::wstring m_strTitle;
+    wchar_t m_szFileName[MAX_PATH * 4];
 };

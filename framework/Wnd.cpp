@@ -10,6 +10,15 @@ std::string CWnd::GetWindowText() const
     return text;
 }
 
+std::wstring CWnd::GetWideText() const
+{
+    int length = ::GetWindowTextLengthW(m_hWnd);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    int copied = ::GetWindowTextW(m_hWnd, &text[0], length + 1);
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
 void CWnd::CenterWindow() const
 {
     RECT rect;

@@ -26,6 +26,10 @@ public:
     int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
     void SetWindowText(const char* text) const { ::SetWindowTextA(m_hWnd, text); }
     void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
+    // The text as the window has it, also where the ANSI code page cannot
+    // hold it.
+    std::wstring GetWideText() const;
+    void SetWideText(const std::wstring& text) const { ::SetWindowTextW(m_hWnd, text.c_str()); }
 
     BOOL EnableWindow(BOOL enable = TRUE) const { return ::EnableWindow(m_hWnd, enable); }
     BOOL ShowWindow(int cmdShow) const { return ::ShowWindow(m_hWnd, cmdShow); }

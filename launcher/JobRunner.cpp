@@ -1,5 +1,6 @@
 #include "launcher/JobRunner.h"
 #include <algorithm>
+#include "framework/Text.h"
 
 namespace {
 // Work that ends sooner shows no progress at all.
@@ -11,17 +12,22 @@ const DWORD kCloseProgressInterval = 150;
 const LPARAM kQuestionsAnswered = 2;
 }
 
+CJobRunner::CJobInfo::CJobInfo(UINT titleId, const std::wstring& line, bool keepsData, bool cancellable)
+    : title(titleId ? Widen(LoadStr(titleId)) : std::wstring()), line(line), keepsData(keepsData),
+      cancellable(cancellable)
+{
+}
+
 bool CJobRunner::Run(const CJobInfo& info, CJob::Work work, JobEnd onEnd)
 {
     if (m_pJob || (!MayChange() && !info.keepsData))
         return false;
-    auto running = std::make_unique<CRunningJob>();
+    auto running = std::make_unique<CRunningJob>(info);
     running->job = CJob::Start(work, m_hWnd, m_nMessage);
     if (!running->job) {
         onEnd(*CJob::RunHere(std::move(work)));
         return true;
     }
-    running->info = info;
     running->onEnd = std::move(onEnd);
     m_pJob = std::move(running);
     return true;

@@ -21,11 +21,13 @@ class CJobRunner {
 public:
     // What a job is, for its progress and for a close.
     struct CJobInfo {
-        std::wstring title; // of the progress dialog; empty: the job shows no progress
+        // titleId 0: the job shows no progress.
+        CJobInfo(UINT titleId, const std::wstring& line, bool keepsData, bool cancellable);
+        std::wstring title; // of the progress dialog
         std::wstring line;  // below the title: what the job works on
-        bool cancellable = false;
         // It keeps what would be lost without it: a close lets it start.
-        bool keepsData = false;
+        bool keepsData;
+        bool cancellable;
     };
     typedef std::function<void(const CJob& job)> JobEnd;
 
@@ -82,6 +84,7 @@ public:
 
 private:
     struct CRunningJob {
+        explicit CRunningJob(const CJobInfo& info) : info(info) {}
         std::shared_ptr<CJob> job;
         CJobInfo info;
         JobEnd onEnd;

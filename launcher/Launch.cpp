@@ -8,12 +8,7 @@ const DWORD kKeepMinimizedAfterFailure = 1000;
 
 CJobRunner::CJobInfo Info(UINT titleId, const CSettingsSet& settings, bool keepsData, bool cancellable = false)
 {
-    CJobRunner::CJobInfo info;
-    info.title = titleId ? Widen(LoadStr(titleId)) : std::wstring();
-    info.line = Widen(settings.SettingsName());
-    info.keepsData = keepsData;
-    info.cancellable = cancellable;
-    return info;
+    return CJobRunner::CJobInfo(titleId, Widen(settings.SettingsName()), keepsData, cancellable);
 }
 }
 
@@ -112,8 +107,7 @@ void CLaunch::Start(bool restored)
     m_nPhase = WAITING;
     m_window.OnWaiting();
     std::shared_ptr<CProcessGroup> waited = m_pProgram;
-    CJobRunner::CJobInfo info;
-    if (!m_runner.Run(info, [waited](CJob& job) { return waited->WaitEnd(job.StopEvent()); },
+    if (!m_runner.Run(Info(0, m_plan.settings, false), [waited](CJob& job) { return waited->WaitEnd(job.StopEvent()); },
                       [this](const CJob&) { OnProgramEnded(); }))
         End(started);
 }

@@ -89,6 +89,14 @@
 #define IDS_PROGRESS_UNDO           1144
 #define IDS_PROGRESS_EXPORT         1145
 #define IDS_PROGRESS_IMPORT         1146
+// A field whose text the ANSI code page cannot hold: the message, and the
+// fields' names
+#define IDS_NOT_IN_CODE_PAGE        1150
+#define IDS_FIELD_TITLE             1151
+#define IDS_FIELD_COMMAND_LINE      1152
+#define IDS_FIELD_DIRECTORY         1153
+#define IDS_FIELD_REGISTRY          1154
+#define IDS_FIELD_ICON_FILE         1155
 
 // The help text, a UTF-8 text resource of type HELPTEXT; the framework's
 // help window looks for it under this id

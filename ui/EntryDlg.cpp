@@ -7,6 +7,7 @@
 #include "framework/Text.h"
 #include "settings/SettingsName.h"
 #include "resources/resource.h"
+#include "ui/CodePageField.h"
 #include "ui/IconDlg.h"
 
 namespace {
@@ -101,27 +102,25 @@ void CEntryDlg::SelectRegistryName(const char* name)
 
 void CEntryDlg::OnOK()
 {
-    if (m_editTitle.GetWindowTextLength() == 0) {
-        ::MessageBeep(MB_ICONHAND);
-        m_editTitle.SetFocus();
-        return;
+    // The required fields, in the order the user meets them.
+    for (const CWnd* required : {static_cast<const CWnd*>(&m_editTitle), static_cast<const CWnd*>(&m_editCommandLine),
+                                 static_cast<const CWnd*>(&m_comboRegistry)}) {
+        if (required->GetWindowTextLength() == 0) {
+            ::MessageBeep(MB_ICONHAND);
+            required->SetFocus();
+            return;
+        }
     }
-    CopyField(m_entry.m_szTitle, m_editTitle.GetWindowText());
-
-    if (m_editCommandLine.GetWindowTextLength() == 0) {
-        ::MessageBeep(MB_ICONHAND);
-        m_editCommandLine.SetFocus();
+    std::string title, commandLine, directory, registry;
+    if (!ReadCodePageField(*this, m_editTitle, IDS_FIELD_TITLE, &title)
+        || !ReadCodePageField(*this, m_editCommandLine, IDS_FIELD_COMMAND_LINE, &commandLine)
+        || !ReadCodePageField(*this, m_editDirectory, IDS_FIELD_DIRECTORY, &directory)
+        || !ReadCodePageField(*this, m_comboRegistry, IDS_FIELD_REGISTRY, &registry))
         return;
-    }
-    if (m_comboRegistry.GetWindowTextLength() == 0) {
-        ::MessageBeep(MB_ICONHAND);
-        m_comboRegistry.SetFocus();
-        return;
-    }
-
-    CopyField(m_entry.m_szCommandLine, m_editCommandLine.GetWindowText());
-    CopyField(m_entry.m_szDirectory, m_editDirectory.GetWindowText());
-    CopyField(m_entry.m_szRegistry, m_comboRegistry.GetWindowText());
+    CopyField(m_entry.m_szTitle, title);
+    CopyField(m_entry.m_szCommandLine, commandLine);
+    CopyField(m_entry.m_szDirectory, directory);
+    CopyField(m_entry.m_szRegistry, registry);
     m_entry.m_bRunMinimized = m_btnRunMinimized.GetCheck() == BST_CHECKED ? 1 : 0;
 
     // Without a chosen icon, the icon comes from the program itself: the
@@ -158,14 +157,13 @@ void CEntryDlg::OnChangeIcon()
 
 void CEntryDlg::OnBrowse()
 {
-    CFileDialog dialog(TRUE, kProgramPattern, kProgramPattern, kBrowseFlags,
-                       LoadStr(IDS_PROGRAM_FILTER).c_str(), this);
-    std::string title = LoadStr(IDS_PROGRAM_BROWSE_TITLE);
-    dialog.m_ofn.lpstrTitle = title.c_str();
+    CFileDialog dialog(TRUE, kProgramPattern, Widen(kProgramPattern), kBrowseFlags, LoadStr(IDS_PROGRAM_FILTER),
+                       LoadStr(IDS_PROGRAM_BROWSE_TITLE), this);
     if (dialog.DoModal() != IDOK)
         return;
-    // The whole command line is replaced, arguments typed before included.
-    m_editCommandLine.SetWindowText(dialog.GetPathName());
+    // The whole command line is replaced, arguments typed before included;
+    // a path the code page cannot hold is refused at OK.
+    m_editCommandLine.SetWideText(dialog.GetPathName());
     m_editCommandLine.SetFocus();
 }
 

@@ -2,6 +2,7 @@
 #include "framework/FileDialog.h"
 #include "framework/Text.h"
 #include "resources/resource.h"
+#include "ui/CodePageField.h"
 
 namespace {
 const char kIconPatterns[] = "*.ico;*.exe;*.dll";
@@ -29,7 +30,7 @@ BOOL CIconDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
-    SetFileName(FieldText(m_pEntry->m_szIconPath));
+    SetFileName(Widen(FieldText(m_pEntry->m_szIconPath)));
 
     // One row of cells plus the horizontal scroll bar and the border.
     RECT rect;
@@ -47,7 +48,9 @@ BOOL CIconDlg::OnInitDialog()
 void CIconDlg::OnOK()
 {
     int selection = m_listIcons.GetCurSel();
-    std::string file = m_editFileName.GetWindowText();
+    std::string file;
+    if (!ReadCodePageField(*this, m_editFileName, IDS_FIELD_ICON_FILE, &file))
+        return;
     // The file may have lost the icon since it was listed.
     if (selection == LB_ERR || !CIconListBox::HoldsIcon(file, selection)) {
         if (m_listIcons.FillIconList(m_pEntry, &file))
@@ -59,10 +62,10 @@ void CIconDlg::OnOK()
     CDialog::OnOK();
 }
 
-void CIconDlg::SetFileName(const std::string& path)
+void CIconDlg::SetFileName(const std::wstring& path)
 {
     m_bSettingFileName = true;
-    m_editFileName.SetWindowText(path);
+    m_editFileName.SetWideText(path);
     m_bSettingFileName = false;
 }
 
@@ -70,23 +73,24 @@ void CIconDlg::OnChangeFileName()
 {
     if (m_bSettingFileName)
         return;
-    std::string file = m_editFileName.GetWindowText();
+    // A name the code page cannot hold names no file the icons can be
+    // read from: the list stays empty.
+    std::string file;
+    if (!NarrowExact(m_editFileName.GetWideText(), &file))
+        file.clear();
     m_listIcons.FillIconList(m_pEntry, &file);
     m_listIcons.SetCurSel(-1);
 }
 
 void CIconDlg::OnBrowse()
 {
-    CFileDialog dialog(TRUE, kIconPatterns, kIconPatterns, kBrowseFlags,
-                       LoadStr(IDS_ICON_FILTER).c_str(), this);
-    std::string title = LoadStr(IDS_ICON_BROWSE_TITLE);
-    dialog.m_ofn.lpstrTitle = title.c_str();
+    CFileDialog dialog(TRUE, kIconPatterns, Widen(kIconPatterns), kBrowseFlags, LoadStr(IDS_ICON_FILTER),
+                       LoadStr(IDS_ICON_BROWSE_TITLE), this);
     if (dialog.DoModal() != IDOK)
         return;
-
-    std::string path = dialog.GetPathName();
-    SetFileName(path);
-    if (m_listIcons.FillIconList(m_pEntry, &path))
+    SetFileName(dialog.GetPathName());
+    std::string path;
+    if (NarrowExact(dialog.GetPathName(), &path) && m_listIcons.FillIconList(m_pEntry, &path))
         m_listIcons.SetFocus();
 }
 

@@ -27,7 +27,7 @@ protected:
 private:
     void OnBrowse();
     // The edit shows path; the caller fills the list itself.
-    void SetFileName(const std::string& path);
+    void SetFileName(const std::wstring& path);
     // A file name typed refills the list from that file at once (empty when
     // it holds no icons), so that no icon of another file is offered. None
     // is selected: OK then loads the file again and selects its first icon.

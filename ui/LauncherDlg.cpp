@@ -1,42 +1,12 @@
 #include "ui/LauncherDlg.h"
-#include <cctype>
-#include <climits>
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "progman/ProgmanGroup.h"
 #include "resources/resource.h"
 #include "ui/AboutDlg.h"
 
-namespace {
-
-// The entry index a group item starts the launcher with: blanks, a sign and
-// decimal digits, read as far as they go; text without digits reads 0. False
-// for a number that does not fit an int: it names no row.
-bool ParseStartIndex(const char* text, int* index)
-{
-    const char* p = text;
-    while (std::isspace(static_cast<unsigned char>(*p)))
-        ++p;
-    bool negative = *p == '-';
-    if (*p == '-' || *p == '+')
-        ++p;
-    long long value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            return false;
-    }
-    value = negative ? -value : value;
-    if (value > INT_MAX)
-        return false;
-    *index = static_cast<int>(value);
-    return true;
-}
-
-} // namespace
-
-CLauncherDlg::CLauncherDlg(CWnd* parent)
-    : CDialog(IDD_MAIN, parent), m_pProgramList(nullptr), m_pRunner(new CJobRunner(nullptr, WM_JOB)),
+CLauncherDlg::CLauncherDlg(CWnd* parent, std::optional<int> startIndex)
+    : CDialog(IDD_MAIN, parent), m_pProgramList(nullptr), m_startIndex(startIndex), m_pRunner(new CJobRunner(nullptr, WM_JOB)),
       m_pLaunch(new CLaunch(*m_pRunner, *this)), m_hIcon(nullptr)
 {
     m_hIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
@@ -91,10 +61,7 @@ BOOL CLauncherDlg::OnInitDialog()
 
     // Started from a group item: launch that entry at once, with the window
     // minimized. The posted command arrives in the modal loop.
-    const char* commandLine = AfxGetApp()->m_lpCmdLine;
-    int index = 0;
-    if (commandLine && *commandLine && ParseStartIndex(commandLine, &index)
-        && m_listPrograms.SetCurSel(index) != LB_ERR) {
+    if (m_startIndex && m_listPrograms.SetCurSel(*m_startIndex) != LB_ERR) {
         ShowWindow(SW_SHOWMINNOACTIVE);
         m_bLaunchByIndex = true;
         PostMessage(WM_COMMAND, IDOK, 0);
@@ -263,11 +230,12 @@ void CLauncherDlg::TellFailure(UINT messageId)
     MessageBox(LoadStr(messageId).c_str(), nullptr, MB_OK);
 }
 
-INT_PTR CLauncherDlg::RunDialog(CDialog& dialog)
+void CLauncherDlg::Tell(const std::wstring& text)
 {
     CJobRunner::CQuestion asking(*m_pRunner);
-    return dialog.DoModal();
+    ::MessageBoxW(m_hWnd, text.c_str(), Widen(AfxGetAppTitle()).c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
+
 
 void CLauncherDlg::OnDestroy()
 {

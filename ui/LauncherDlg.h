@@ -4,6 +4,7 @@
 // through its settings set.
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 #include "framework/Button.h"
 #include "framework/Dialog.h"
@@ -22,7 +23,9 @@
 
 class CLauncherDlg : public CDialog, private ILaunchWindow {
 public:
-    explicit CLauncherDlg(CWnd* parent = nullptr);
+    // startIndex: the row to launch at once, as a group item asks; a number
+    // that names no row opens the window as without one.
+    CLauncherDlg(CWnd* parent, std::optional<int> startIndex);
     ~CLauncherDlg() override;
 
 protected:
@@ -54,7 +57,14 @@ private:
     // Every question and dialog of the window: a close waits for its answer.
     int Ask(const std::string& text, UINT type, bool closes = false);
     void TellFailure(UINT messageId) override;
-    INT_PTR RunDialog(CDialog& dialog);
+    // A failure's message, in wide characters: it may name a path.
+    void Tell(const std::wstring& text);
+    template <class Dialog>
+    INT_PTR RunDialog(Dialog& dialog)
+    {
+        CJobRunner::CQuestion asking(*m_pRunner);
+        return dialog.DoModal();
+    }
     // A launch or a job runs: the commands that change entries do nothing.
     bool IsBusy() const { return m_pLaunch->IsRunning() || m_pRunner->IsBusy(); }
 
@@ -86,6 +96,7 @@ private:
     void UpdateSettingsMenu();
 
     CProgramList* m_pProgramList;
+    std::optional<int> m_startIndex;
     std::unique_ptr<CJobRunner> m_pRunner;
     std::unique_ptr<CLaunch> m_pLaunch;
     bool m_bSessionEnding = false;

@@ -16,11 +16,7 @@ struct CWorkingCopy : CProgramEntry {
 // run, and it may be cancelled.
 CJobRunner::CJobInfo CaptureInfo(const CProgramEntry& entry)
 {
-    CJobRunner::CJobInfo info;
-    info.title = Widen(LoadStr(IDS_PROGRESS_CAPTURE));
-    info.line = Widen(FieldText(entry.m_szRegistry));
-    info.cancellable = info.keepsData = true;
-    return info;
+    return CJobRunner::CJobInfo(IDS_PROGRESS_CAPTURE, Widen(FieldText(entry.m_szRegistry)), true, true);
 }
 
 CJob::Work CaptureWork(const std::shared_ptr<const CProgramEntry>& entry)
