@@ -9,6 +9,7 @@
 const char STORE_PATH[] = "Software\\Varnolite\\Cobweld";
 const char ENTRIES_KEY[] = "Info";
 const char SNAPSHOTS_KEY[] = "Save";
+const char LEFT_BY_KEY[] = "LeftBy";
 
 namespace {
 
@@ -72,6 +73,12 @@ void SeedUserStore()
     std::set<std::wstring> taken;
     CopyReadableSnapshots(virtualized ? static_cast<HKEY>(virtualStore) : nullptr, user, taken);
     CopyReadableSnapshots(machine, user, taken);
+    // Who left each settings key, as the store the entries come from knows.
+    CRegKey leftBy, copy;
+    if (leftBy.Open(virtualized ? static_cast<HKEY>(virtualStore) : static_cast<HKEY>(machine), LEFT_BY_KEY)
+            == ERROR_SUCCESS
+        && copy.Create(user, LEFT_BY_KEY) == ERROR_SUCCESS)
+        CopyRegistryTree(leftBy, copy);
     ReplaceKeyTree(user, ENTRIES_KEY, [&](HKEY staging) { return CopyRegistryTree(entries, staging) != 0; }, false);
 }
 

@@ -13,6 +13,7 @@ class CRegKey;
 extern const char STORE_PATH[];    // Software\Varnolite\Cobweld
 extern const char ENTRIES_KEY[];   // Info, in the store
 extern const char SNAPSHOTS_KEY[]; // Save, in the store
+extern const char LEFT_BY_KEY[];   // LeftBy, in the store (settings/LeftRecords.h)
 
 // The root of this run's store; HKEY_LOCAL_MACHINE until SelectStoreRoot.
 HKEY StoreRoot();

@@ -1,12 +1,11 @@
 #include "settings/LeftRecords.h"
 #include <vector>
 #include "framework/Scoped.h"
+#include "framework/Text.h"
 #include "registry/Store.h"
 #include "settings/SettingsName.h"
 
 namespace {
-
-const wchar_t kLeftByKey[] = L"LeftBy";
 
 #pragma pack(push, 4)
 struct CLeftRecord {
@@ -19,7 +18,7 @@ LONG OpenLeftRecords(CRegKey& records, REGSAM access)
 {
     CRegKey store;
     LONG rc = OpenStore(store, KEY_READ | KEY_WRITE, true);
-    return rc == ERROR_SUCCESS ? records.Create(store, kLeftByKey, access) : rc;
+    return rc == ERROR_SUCCESS ? records.Create(store, Widen(LEFT_BY_KEY).c_str(), access) : rc;
 }
 
 // Removes the records that name slot, but for the one called keep.

@@ -120,6 +120,12 @@ std::string Dump(HKEY root, const std::string& path, bool classes)
     return out;
 }
 
+bool Exists(HKEY root, const std::string& path)
+{
+    CRegKey key;
+    return key.Open(root, path.c_str(), KEY_READ | View(root)) == ERROR_SUCCESS;
+}
+
 std::string GetString(HKEY root, const std::string& path, const char* name)
 {
     CRegKey key;

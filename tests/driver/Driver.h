@@ -31,6 +31,7 @@ extern const char* const kVirtualStoreRoot;
 // with its type and bytes (a hash of long data), in name order; "<missing>"
 // when the key does not open.
 std::string Dump(HKEY root, const std::string& path, bool classes = true);
+bool Exists(HKEY root, const std::string& path);
 // A REG_SZ value's text; "<missing>" when there is none.
 std::string GetString(HKEY root, const std::string& path, const char* name);
 // Setting a value creates its key.

@@ -1,6 +1,7 @@
 // The New and Properties commands of the real COBWELD.EXE, with the entry
 // properties dialog, the icon picker and the file browsers driven from
 // outside as a user would.
+#include <cwchar>
 #include "tests/e2e/E2ETest.h"
 
 namespace {
@@ -48,6 +49,10 @@ TEST_F(EntryDialogTest, ANewEntryMadeThroughTheDialogsIsListedWithItsIconStoredA
     Key(Key(HKEY_CURRENT_USER, Widen(kSettingsPath)), L"Window", L"Layout");
     for (const char* key : {"Software\\CobweldTest\\E2E\\Deeper\\Third", "Software\\Varnolite\\Other"})
         SetDword(HKEY_CURRENT_USER, key, "x", 1);
+    const wchar_t* const lookAlikes[] = {L"Software\\CobweldTest\\Caf\u00e9", L"Software\\CobweldTest\\Cafe",
+                                         L"Software\\CobweldTest\\Tick\u2713"};
+    for (const wchar_t* key : lookAlikes)
+        Key(HKEY_CURRENT_USER, key);
     HWND main = Start();
     // A settings key that does not exist: nothing is added, and the next new
     // entry gets the same slot.
@@ -61,6 +66,25 @@ TEST_F(EntryDialogTest, ANewEntryMadeThroughTheDialogsIsListedWithItsIconStoredA
         EXPECT_TRUE(!WaitMessageBox(launcher.Id(), 200) && ::IsWindowVisible(dialog)) << field;
         Type(dialog, field, "x");
     }
+    // Nothing crosses the code page by a look-alike: a key name it cannot
+    // hold is not offered ("Cafe" would name another program's key), and a
+    // field it cannot hold is refused, naming the field.
+    int offered = 0;
+    for (int i = 0; i < Send(dialog, IDC_REGISTRY_NAME, CB_GETCOUNT); ++i) {
+        wchar_t item[300] = L"";
+        ::SendDlgItemMessageW(dialog, IDC_REGISTRY_NAME, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+        offered += std::wstring(item).compare(0, 15, L"CobweldTest\\Caf") == 0 || std::wcsstr(item, L"Tick");
+    }
+    EXPECT_EQ(offered, 1); // CobweldTest\Cafe alone
+    for (auto field : {std::make_pair(IDC_TITLE, u8"タイトル"), std::make_pair(IDC_COMMAND_LINE, u8"コマンドライン")}) {
+        ::SendDlgItemMessageW(dialog, field.first, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"\u2713 C:\\Caf\u00e9"));
+        Click(dialog, IDOK);
+        EXPECT_EQ(NextBox(IDOK), FromUtf8(u8"Cobweld|「") + FromUtf8(field.second) +
+                                     FromUtf8(u8"」に、この Windows の文字コードで表せない文字があります。表せる文字だけにしてください。|OK*"));
+        Type(dialog, field.first, "x");
+    }
+    for (const wchar_t* key : lookAlikes)
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, key);
     Type(dialog, IDC_TITLE, FromUtf8(u8"メモ帳"));
     Type(dialog, IDC_COMMAND_LINE, "C:\\other.exe -x"); // Browse replaces all of it
     Click(dialog, IDC_BROWSE);

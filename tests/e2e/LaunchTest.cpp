@@ -107,6 +107,13 @@ TEST_F(LaunchTest, AnIndexNamingNoRowOpensTheWindowAndWithoutRetrieveAgainTheLau
     EXPECT_TRUE((Number(1, "StartFlags") & STARTF_USESHOWWINDOW) && Number(1, "ShowWindow") == SW_SHOWMINNOACTIVE);
     ::SetEvent(m_end);
     EXPECT_TRUE(AppEnded(1, kTimeout) && Snapshot(1) == "red"); // nobody waited to capture
+    // Only the start by index itself ends the launcher: a launch from the
+    // window of one started with an index that names no row brings it back.
+    SetDword(HKEY_LOCAL_MACHINE, EntryPath(0), "RetrieveAgain", 1);
+    main = Start("7");
+    SelectRow(main, IDC_PROGRAM_LIST, 0), Click(main, IDOK);
+    EXPECT_TRUE(Ready(2) && WaitUntil([&] { return !::IsIconic(main) && WindowText(main) == "Cobweld"; }));
+    EXPECT_TRUE(launcher.Running() && Snapshot(1) == "changed");
 }
 
 // The program hands over to a second process and ends at once, as many
@@ -179,7 +186,8 @@ TEST_F(LaunchTest, OnceTheProgramHasEndedACloseOrTheSessionsEndCompletesTheCaptu
         for (int i = 0; i < 3000; ++i)
             SetDword(HKEY_CURRENT_USER, std::string(kSettingsPath) + "\\Big\\" + std::to_string(i), "n", i);
         ::SetEvent(m_end);
-        ASSERT_TRUE(AppEnded(m_run, kTimeout));
+        // The close comes while the capture runs.
+        ASSERT_TRUE(WaitUntil([] { return Exists(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".new"); }));
         if (sessionEnds) {
             DWORD_PTR result = 0;
             ::SendMessageTimeoutA(main, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 60000, &result);
@@ -197,11 +205,13 @@ TEST_F(LaunchTest, OnceTheProgramHasEndedACloseOrTheSessionsEndCompletesTheCaptu
 TEST_F(LaunchTest, OverAReadOnlyMachineWideStoreTheLauncherWorksOnTheUsersOwnCopy)
 {
     Add(0, "Alpha", 1, 1, "red");
+    SetDword(HKEY_LOCAL_MACHINE, std::string(kStoreRoot) + "\\LeftBy", "Other\\Key", 7); // comes along
     SetTreeDacl(HKEY_LOCAL_MACHINE, "Software\\Varnolite", "D:P(A;OICI;KR;;;WD)");
     const std::string machine = Dump(HKEY_LOCAL_MACHINE, kStoreRoot);
     Tell("green", false);
     ASSERT_TRUE(launcher.StartLauncher("0") && launcher.WaitExit() && Ready(1));
     EXPECT_EQ(Seen(1) + GetString(HKEY_CURRENT_USER, SnapshotPath(1), "Color"), "redgreen");
+    EXPECT_NE(Dump(HKEY_CURRENT_USER, std::string(kStoreRoot) + "\\LeftBy").find("Other"), std::string::npos);
     HWND main = Start();
     SetString(HKEY_CURRENT_USER, "Software\\CobweldTest\\E2EOther", "x", "1");
     NewEntry(main, "Beta", BinDir() + "settings_app.exe", kOtherName);
@@ -314,8 +324,12 @@ TEST_F(LaunchTest, ChangesMadeOutsideAreOfferedToTheEntryThatLeftTheSettings)
         std::string asked = main ? NextBox(answer) : "";
         EXPECT_TRUE(!main || ::IsIconic(main)) << row;
         EXPECT_EQ(asked, title ? question(title) : "") << row;
-        if (answer == IDCANCEL)
-            return StaysMinimized(main, "Cobweld") && Number(0, "Runs") == run - 1 ? std::string("cancelled") : "?";
+        if (answer == IDCANCEL) {
+            // Idle afterwards (Re-acquire asks), nothing restored or started.
+            Click(main, IDC_REACQUIRE);
+            bool idle = NextBox(IDNO).find(FromUtf8(u8"取得しなおし")) != std::string::npos;
+            return std::string(idle && launcher.Running() && ::IsIconic(main) && Number(0, "Runs") == run - 1 ? "cancelled" : "?");
+        }
         return launcher.WaitExit() ? Seen(run) : "?";
     };
     EXPECT_EQ(launch("0", nullptr, 0, nullptr), "a"); // nobody left the key yet
@@ -326,6 +340,53 @@ TEST_F(LaunchTest, ChangesMadeOutsideAreOfferedToTheEntryThatLeftTheSettings)
     EXPECT_EQ(launch("0", "B", IDNO, "again"), "outside");
     EXPECT_EQ(Snapshot(1) + Snapshot(2), "outsideb");
     EXPECT_EQ(launch("1", nullptr, 0, nullptr), "b"); // nothing changed since A left it
+    // A launch that does not take its settings back leaves the key to nobody:
+    // C's run is offered to no one, and never reaches B's snapshot.
+    Add(2, "C", 3, 0, "c");
+    Tell("c-run", false);
+    EXPECT_EQ(launch("2", nullptr, 0, nullptr), "c");
+    Tell(nullptr, false);
+    EXPECT_EQ(launch("1", nullptr, 0, nullptr) + Snapshot(2), "bb");
+    // A record naming the slot of an entry on another key (the two once
+    // shared a slot, and the other was given one of its own) offers nothing.
+    WriteStoreEntry(3, {"D", BinDir() + "settings_app.exe", "", "", kOtherName, 0, 1, 0, 1});
+    const DWORD record[3] = {1, 0, 0};
+    SetValue(HKEY_LOCAL_MACHINE, std::string(kStoreRoot) + "\\LeftBy", Widen(kOtherName).c_str(), REG_BINARY, record, 12);
+    SetString(HKEY_CURRENT_USER, std::string("Software\\") + kOtherName, "Color", "changed");
+    EXPECT_NE(launch("3", nullptr, 0, nullptr), "?");
+}
+
+// A close asked for while a question is open waits for the answer, and then
+// starts nothing that the end of the launcher could cut short or that loses
+// data: after No to the outside-change question nothing is restored (it will
+// be asked again); Yes to Re-acquire is captured before the launcher ends; a
+// deletion answered OK is not made.
+TEST_F(LaunchTest, ACloseDuringAQuestionWaitsForTheAnswerAndThenStartsOnlyWhatKeepsData)
+{
+    Add(0, "A", 1, 1, "a");
+    Add(1, "B", 2, 1, "b");
+    Tell(nullptr, false);
+    ASSERT_TRUE(launcher.StartLauncher("0") && launcher.WaitExit() && Ready(1)); // A leaves the key
+    SetString(HKEY_CURRENT_USER, kSettingsPath, "Color", "outside");
+    const std::string store = Dump(HKEY_LOCAL_MACHINE, kStoreRoot);
+    const struct { int button, answer; const char* asks; } steps[] = {
+        {IDOK, IDNO, u8"取り込んで"}, {IDC_REACQUIRE, IDYES, u8"取得しなおし"}, {IDC_DELETE, IDOK, u8"削除"}};
+    for (const auto& step : steps) {
+        HWND main = Start();
+        SelectRow(main, IDC_PROGRAM_LIST, 1);
+        Click(main, step.button);
+        HWND box = WaitMessageBox(launcher.Id());
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutA(main, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_NORMAL, kTimeout, &result);
+        std::string asked = box && ::IsWindowVisible(box) ? DescribeMessageBox(box) : "<gone>";
+        EXPECT_NE(asked.find(FromUtf8(step.asks)), std::string::npos) << asked;
+        EXPECT_TRUE(box && Answer(box, step.answer) && launcher.WaitExit(60000)) << step.asks;
+        if (step.button == IDOK)
+            EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, kStoreRoot), store);
+    }
+    EXPECT_EQ(GetString(HKEY_CURRENT_USER, kSettingsPath, "Color") + Snapshot(2), "outsideoutside");
+    EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(Number(0, "Runs"), 1);
 }
 
 // Long work shows its progress in the system's dialog, where a capture can be

@@ -1,5 +1,5 @@
-// What the launcher asks of Windows for its store and itself: private
-// snapshots in the machine-wide store, and a manifest.
+// What the launcher asks of Windows for its store: private snapshots in the
+// machine-wide store.
 #include "tests/e2e/E2ETest.h"
 #include <sddl.h>
 
@@ -30,16 +30,4 @@ TEST_F(StoreTest, ANewEntrysSnapshotInTheMachineWideStoreIsPrivateToItsUser)
             EXPECT_EQ(dacl.find(everybody), std::string::npos) << path << ": " << dacl;
         EXPECT_TRUE(dacl.find(";SY)") != std::string::npos && dacl.find(";BA)") != std::string::npos) << dacl;
     }
-}
-
-// asInvoker: Windows neither asks to elevate nor virtualizes the registry,
-// so a standard user gets the per-user store.
-TEST_F(StoreTest, TheProgramCarriesAManifestAskingToRunAsInvoker)
-{
-    HMODULE program = ::LoadLibraryExA(LauncherPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HRSRC found = ::FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)); // RT_MANIFEST
-    ASSERT_TRUE(found);
-    std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(program, found))),
-                         ::SizeofResource(program, found));
-    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
 }

@@ -34,7 +34,11 @@ TEST_F(Model, AnEntryStoresItsNineValuesAndLoadsBackOnlyWhatFitsItsFields)
     CopyField(entry.m_szRegistry, "Vendor\\Product");
     entry.m_nIconIndex = 3, entry.m_bRunMinimized = entry.m_bRetrieveAgain = 1, entry.m_nSaveSlot = 12;
     Key key(HKEY_LOCAL_MACHINE, Widen(EntryPath(0)));
-    entry.SaveToKey(key);
+    HKEY readOnly = nullptr;
+    ::RegOpenKeyExA(key, "", 0, KEY_QUERY_VALUE, &readOnly);
+    EXPECT_FALSE(entry.SaveToKey(readOnly)); // a list whose write fails is never stored as if whole
+    ::RegCloseKey(readOnly);
+    EXPECT_TRUE(entry.SaveToKey(key));
     WriteStoreEntry(1, {entry.m_szTitle, entry.m_szCommandLine, "", "", entry.m_szRegistry, 1, 12, 3, 1});
     EXPECT_EQ(Dump(key, ""), Dump(HKEY_LOCAL_MACHINE, EntryPath(1)));
     loaded.LoadFromKey(key);
@@ -64,23 +68,32 @@ TEST_F(Model, AnEntryStoresItsNineValuesAndLoadsBackOnlyWhatFitsItsFields)
 }
 
 // The stored list ends at the first missing key; keys beyond it are never
-// read and never removed. Every change is stored at once.
-TEST_F(Model, TheListLoadsUpToTheFirstGapAndStoresEveryChangeAtOnce)
+// read and never removed. Every change is stored at once. A free slot is one
+// that no entry names, however high, and that nothing in the store holds:
+// here the entries' slots 1 and 4 have no snapshot, and leftovers fill 2
+// and 3.
+TEST_F(Model, TheListLoadsUpToTheFirstGapStoresEveryChangeAtOnceAndGivesOutFreeSlotsOnly)
 {
     WriteStoreEntry(0, {"zero", "", "", "", "", 0, 1});
     SetString(HKEY_LOCAL_MACHINE, EntryPath(1), "Title", "partial");
     SetDword(HKEY_LOCAL_MACHINE, EntryPath(1), "iSave", 4);
     WriteStoreEntry(3, {"beyond", "", "", "", "", 0, 3});
+    SetString(HKEY_LOCAL_MACHINE, SnapshotPath(2) + ".old", "x", "1");
+    SetString(HKEY_LOCAL_MACHINE, SnapshotPath(3), "x", "1");
     CProgramList list;
     ASSERT_EQ(list.GetCount(), 2);
     EXPECT_EQ(list.GetAt(1)->m_bRetrieveAgain, 0); // missing: the initial value
+    EXPECT_EQ(list.FirstFreeSnapshotSlot(), 5);
     EXPECT_FALSE(list.MoveUp(0) || list.MoveDown(1));
     list.RemoveAt(0);
     CProgramEntry added;
     CopyField(added.m_szTitle, "added");
     added.m_nSaveSlot = list.FirstFreeSnapshotSlot();
-    list.Replace(0, *list.Add(added));
-    EXPECT_EQ(added.m_nSaveSlot, 1);
-    EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"added", "added"}));
+    list.Add(added);
+    CopyField(added.m_szTitle, "renamed");
+    added.m_nSaveSlot = 4;
+    list.Replace(0, added);
+    EXPECT_EQ(list.GetAt(1)->m_nSaveSlot, 1);
+    EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"renamed", "added"}));
     EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, EntryPath(3), "Title"), "beyond");
 }
