@@ -28,7 +28,7 @@ bool DigestFile(const TreePath& file, CTreeTally& tally, ULONGLONG* digest, File
 
 // Gives the folder item's copied attributes and its creation and last-write
 // times. A folder's last-write time changes whenever a name in it comes or
-// goes: this is its last step.
+// goes: it is set once the folder's contents are in place.
 bool SetFolderInfo(const TreePath& folder, const TreeItem& item, FileError* error);
 
 // Removes a file, read-only or not. Never a link's target: a link is no file

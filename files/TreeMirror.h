@@ -8,7 +8,8 @@
 // attributes put right), and every folder gets the snapshot's attributes and
 // times. A file is replaced in one step: written beside it under another
 // name and moved over it, read-only or not, so that however the process ends
-// it is whole, old or new.
+// it is whole, old or new (a replacement left beside it goes at the next
+// mirror).
 //
 // Links in live are left as they are, never followed, removed or replaced:
 // what the snapshot holds at or below a link is not restored, and a folder

@@ -172,8 +172,8 @@ TEST_F(Files, CopyAndMirrorCarryEveryFileAndFolderWithItsBytesTimesAndAttributes
     ASSERT_TRUE(CopyFileTree(Path(L"Live"), Path(L"Snap"), L"", CWorkProgress(), &m_error)) << m_error.code;
     EXPECT_EQ(Describe(Path(L"Snap")), live);
 
-    Write(Path(L"Live\\Sub\\Inner\\ro.ini"), "changed", 6);
-    Write(Path(L"Live\\Sub\\added.ini"), "added");
+    Write(Path(L"Live\\Sub\\Inner\\ro.ini"), "changed", 6, FILE_ATTRIBUTE_READONLY);
+    Write(Path(L"Live\\Sub\\added.ini"), "added", 1, FILE_ATTRIBUTE_READONLY);
     ASSERT_TRUE(RemoveFileTree(Path(deep), &m_error));
     ::SetFileAttributesW(LongPath(Path(L"Live\\Sub")).c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(MirrorFileTree(Path(L"Snap"), Path(L"Live"), CWorkProgress(), &m_error)) << m_error.code;
