@@ -26,8 +26,9 @@ struct TreePath {
         { return TreePath{JoinPath(name, relative), JoinPath(path, relative)}; }
 };
 
-// Ordinal, ignoring letter case, as the file system compares names. Both
-// compare for a path as their full forms do.
+// The full forms of the paths compared as the file system compares names:
+// ordinal, ignoring letter case. IsInsideOrSame: path is folder or lies
+// below it, at a backslash ("C:\ab" is not inside "C:\a").
 bool SamePath(const std::wstring& a, const std::wstring& b);
 bool IsInsideOrSame(const std::wstring& path, const std::wstring& folder);
 
