@@ -83,6 +83,20 @@ private:
     HANDLE m_h;
 };
 
+// A search of a folder's names (FindFirstFileExW); INVALID_HANDLE_VALUE means none.
+class CFindHandle {
+public:
+    explicit CFindHandle(HANDLE handle) : m_h(handle) {}
+    ~CFindHandle() { if (IsValid()) ::FindClose(m_h); }
+    CFindHandle(const CFindHandle&) = delete;
+    CFindHandle& operator=(const CFindHandle&) = delete;
+    operator HANDLE() const { return m_h; }
+    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_h;
+};
+
 // An icon this code extracted, copied or loaded for its own use.
 class CIcon {
 public:

@@ -19,6 +19,19 @@ fresh_wine_prefix() {
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1
     wineserver -w
+    unlink_home_folders
+}
+
+# A new prefix's Desktop, Documents, Downloads, Music, Pictures and Videos
+# are symbolic links to the Linux home folder: a test that removed files
+# below one would remove the host's. Plain folders take their place.
+unlink_home_folders() {
+    local folder
+    for folder in "$WINEPREFIX"/drive_c/users/*/{Desktop,Documents,Downloads,Music,Pictures,Videos}; do
+        if [ -L "$folder" ]; then
+            rm "$folder" && mkdir "$folder"
+        fi
+    done
 }
 
 start_xvfb() {

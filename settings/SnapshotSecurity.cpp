@@ -1,25 +1,10 @@
 #include "settings/SnapshotSecurity.h"
-#include <sddl.h>
-#include <string>
-#include <vector>
+#include "framework/PrivateSecurity.h"
 #include "registry/RegistryTree.h"
 
 CSnapshotSecurity::CSnapshotSecurity()
 {
-    CHandle token;
-    HANDLE opened = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened))
-        return;
-    token.Reset(opened);
-    DWORD size = 0;
-    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> user(size);
-    CLocalPtr<wchar_t> sid;
-    if (size == 0 || !::GetTokenInformation(token, TokenUser, user.data(), size, &size)
-        || !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid))
-        return;
-    std::wstring sddl = L"D:P(A;OICI;KA;;;" + std::wstring(sid) + L")(A;OICI;KA;;;SY)(A;OICI;KA;;;BA)";
-    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &m_descriptor, nullptr))
+    if (MakePrivateSecurity(L"KA", m_descriptor))
         m_attributes = {sizeof m_attributes, m_descriptor, FALSE};
 }
 
