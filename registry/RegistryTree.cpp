@@ -4,6 +4,7 @@
 #include <deque>
 #include "framework/Scoped.h"
 #include "framework/Text.h"
+#include "registry/TreeRecord.h"
 
 // The tree routines work with the wide registry functions: names and string
 // data then reach the destination exactly as stored, also where they hold
@@ -56,13 +57,18 @@ int StartTreeCopy(HKEY source, HKEY destination, const CTreeWalk* walk)
     static const CTreeWalk nothing;
     const CTreeWalk& asked = walk ? *walk : nothing;
     CTreeCopier copier(destination, asked.created);
+    CTreeRecorder recorder;
     CTreeVisitors visitors;
     if (destination)
         visitors.Add(&copier);
     if (asked.fingerprint)
         visitors.Add(asked.fingerprint);
+    if (asked.record)
+        visitors.Add(&recorder);
     if (!WalkKeyTree(source, visitors, asked.progress))
         return 0;
+    if (asked.record)
+        recorder.Finish(*asked.record);
     return 1;
 }
 

@@ -7,6 +7,8 @@
 #include "framework/WorkProgress.h"
 #include "registry/TreeWalk.h"
 
+class CTreeRecord;
+
 // A digest of what a key tree holds: the class of its top key, and every
 // subkey's name and class and every value's name, type and bytes, at every
 // depth. It does not depend on the order the registry lists them in, so a
@@ -17,7 +19,8 @@ public:
     ULONGLONG Value() const { return m_nSum; }
 
     // The fingerprint is a sum of terms, one for each key and each value,
-    // each term naming its key by the key's path.
+    // each term naming its key by the key's path: a key tree's record
+    // (registry/TreeRecord.h) sums them per key as well.
     static ULONGLONG TopPath() { return 0x436f627765ULL; }
     static ULONGLONG SubkeyPath(ULONGLONG parent, const wchar_t* name, DWORD length);
     static ULONGLONG KeyTerm(ULONGLONG path, const wchar_t* keyClass, DWORD length);
@@ -42,6 +45,10 @@ struct CTreeWalk {
     std::function<void(HKEY created)> created;
     // Summed up over the source when not NULL.
     CTreeFingerprint* fingerprint = nullptr;
+    // When not NULL and the copy succeeds: the source as the copy read it,
+    // stamped with the moment the copy ended. It is the destination's record
+    // too when the destination held nothing before.
+    CTreeRecord* record = nullptr;
 };
 
 // Copies every value and subkey of source, at every depth, into destination:
@@ -54,7 +61,8 @@ struct CTreeWalk {
 // length are carried. Neither handle is closed.
 int CopyRegistryTree(HKEY source, HKEY destination, const CTreeWalk* walk = nullptr);
 // Reads the whole tree as the copy would, writing nothing: for its
-// fingerprint. False when a key could not be read or walk stopped it.
+// fingerprint or record (what a fingerprint-only record of an older launcher
+// is compared with). False when a key could not be read or walk stopped it.
 bool WalkRegistryTree(HKEY source, const CTreeWalk& walk);
 // The class of key itself; empty when it has none.
 std::wstring RegistryKeyClass(HKEY key);

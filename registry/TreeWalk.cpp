@@ -137,9 +137,16 @@ private:
 // value pass and a subkey's class in the subkey pass.
 struct CWalk {
     CWalk(CTreeVisitor& v, const CWorkProgress& p) : visitor(v), progress(p) {}
+    // Never back, not even by the rounding of a subkey's part.
+    bool Report(double done)
+    {
+        reported = std::max(reported, done);
+        return progress(reported);
+    }
     CTreeBuffer buffer, name;
     CTreeVisitor& visitor;
     const CWorkProgress& progress;
+    double reported = 0;
 };
 
 // Reads every value of key; values ends as the number read.
@@ -169,7 +176,7 @@ bool WalkValues(HKEY key, CWalk& walk, const CKeyShare& share, DWORD& values)
         if (!walk.visitor.OnValue(name.Chars(), nameLength, type, data.Bytes(), dataSize))
             return false;
         attempts = 0;
-        if (!walk.progress(share.Start(++values)))
+        if (!walk.Report(share.Start(++values)))
             return false;
     }
 }
@@ -214,7 +221,7 @@ bool ReadKey(HKEY key, const CKeyReading& reading, int depth, CWalk& walk, const
 bool EnterSubkey(HKEY parent, const CWalkedKey& child, CWalk& walk, double from, double share)
 {
     CKeyReading reading;
-    if (!walk.progress(from) || !walk.visitor.OnKey(child, reading))
+    if (!walk.Report(from) || !walk.visitor.OnKey(child, reading))
         return false;
     if (reading.open) {
         CRegKey key;
@@ -295,6 +302,6 @@ bool WalkKeyTree(HKEY top, CTreeVisitor& visitor, const CWorkProgress& progress)
     }
     const CWalkedKey key = {L"", 0, walk.buffer.Chars(), classLength, lastWrite, 0};
     CKeyReading reading;
-    return progress(0.0) && visitor.OnKey(key, reading) && ReadKey(top, reading, 0, walk, CKeyShare(0, 1, values, subkeys))
-        && visitor.OnKeyDone() && progress(1.0);
+    return walk.Report(0.0) && visitor.OnKey(key, reading)
+        && ReadKey(top, reading, 0, walk, CKeyShare(0, 1, values, subkeys)) && visitor.OnKeyDone() && walk.Report(1.0);
 }
