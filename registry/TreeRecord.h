@@ -81,5 +81,6 @@ enum class TreeChange {
 // parent's enumeration), but the whole of a key written since the record's
 // moment; a key that had no subkeys then and has not been written since is
 // not even opened. A change made while the copy that made the record ran,
-// to a key the copy had read already, goes unseen. Reports as the walk does.
+// to a key the copy had read already, goes unseen, and so may one made after
+// the system clock was set back. Reports as the walk does.
 TreeChange CheckTree(HKEY tree, const CTreeRecord& record, const CWorkProgress& progress = CWorkProgress());
