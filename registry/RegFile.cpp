@@ -1,6 +1,7 @@
 #include "registry/RegFile.h"
 #include "framework/Scoped.h"
 #include "framework/Text.h"
+#include "registry/TreeWalk.h"
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -91,81 +92,43 @@ void AppendValue(std::wstring& out, const std::wstring& name, DWORD type, const 
     out += L"\r\n";
 }
 
-// Enumeration buffers that serve every key of one export. Value names have
-// at most 16,383 characters; a key whose entries keep outgrowing the buffers
-// (it is changing under us) ends the export.
-struct CExportBuffers {
-    std::vector<wchar_t> name = std::vector<wchar_t>(512);
-    std::vector<BYTE> data = std::vector<BYTE>(0x10000);
-    int attempts = 0;
+// Writes each key the walk enters as a section of the file: the key's
+// name, its values, an empty line.
+class CExporter : public CTreeVisitor {
+public:
+    CExporter(const std::wstring& rootName, std::wstring& out) : m_root(rootName), m_out(out) {}
 
-    // After ERROR_MORE_DATA: the needed size came back when the data did not
-    // fit; else the name did not.
-    bool Grow(DWORD needed)
+    bool OnKey(const CWalkedKey& key, CKeyReading&) override
     {
-        if (++attempts > 8)
+        std::wstring name = key.depth ? m_names.back() + L"\\" + std::wstring(key.name, key.nameLength) : m_root;
+        // The format has no way to write a line break in a key name.
+        if (name.find_first_of(L"\r\n") != std::wstring::npos)
             return false;
-        if (needed > data.size())
-            data.resize(needed);
-        else if (name.size() < 0x10000)
-            name.resize(name.size() * 2);
-        else
-            return false;
+        m_out += L"[" + name + L"]\r\n";
+        m_names.push_back(std::move(name));
         return true;
     }
-};
+    bool OnValue(const wchar_t* name, DWORD nameLength, DWORD type, const BYTE* data, DWORD size) override
+    {
+        AppendValue(m_out, std::wstring(name, nameLength), type, data, size);
+        return true;
+    }
+    bool OnValuesDone() override
+    {
+        m_out += L"\r\n";
+        return true;
+    }
+    bool OnKeyDone() override
+    {
+        m_names.pop_back();
+        return true;
+    }
 
-// The key, its values, then its subkeys depth-first. done and share: the
-// part of the progress this key's tree stands for, divided among the
-// subkeys of the first two levels.
-bool ExportKey(HKEY key, const std::wstring& name, std::wstring& out, CExportBuffers& buffers,
-               const CWorkProgress& progress, int depth, double done, double share)
-{
-    // The format has no way to write a line break in a key name.
-    if (name.find_first_of(L"\r\n") != std::wstring::npos || !progress(done))
-        return false;
-    DWORD count = 0;
-    if (depth < 2
-        && ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                              nullptr, nullptr) != ERROR_SUCCESS)
-        count = 0;
-    out += L"[" + name + L"]\r\n";
-    for (DWORD index = 0;;) {
-        DWORD nameLength = DWORD(buffers.name.size()), type = REG_NONE, size = DWORD(buffers.data.size());
-        LONG rc = ::RegEnumValueW(key, index, buffers.name.data(), &nameLength, nullptr, &type, buffers.data.data(),
-                                  &size);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            break;
-        if (rc == ERROR_MORE_DATA && buffers.Grow(size))
-            continue;
-        if (rc != ERROR_SUCCESS)
-            return false;
-        AppendValue(out, std::wstring(buffers.name.data(), nameLength), type, buffers.data.data(), size);
-        ++index;
-        buffers.attempts = 0;
-    }
-    out += L"\r\n";
-    for (DWORD index = 0;;) {
-        DWORD nameLength = static_cast<DWORD>(buffers.name.size());
-        LONG rc = ::RegEnumKeyExW(key, index, buffers.name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            return true;
-        if (rc == ERROR_MORE_DATA && buffers.Grow(0))
-            continue;
-        if (rc != ERROR_SUCCESS)
-            return false;
-        // The levels below reuse the name buffer.
-        std::wstring subkey(buffers.name.data(), nameLength);
-        CRegKey child;
-        double childShare = count > index ? share / count : 0;
-        if (child.Open(key, subkey.c_str()) != ERROR_SUCCESS
-            || !ExportKey(child, name + L"\\" + subkey, out, buffers, progress, depth + 1, done + childShare * index,
-                          childShare))
-            return false;
-        ++index;
-        buffers.attempts = 0;
-    }
-}
+private:
+    const std::wstring& m_root;
+    std::wstring& m_out;
+    std::vector<std::wstring> m_names; // of the keys entered and not yet left
+};
 
 // Removes a file that was not finished, unless told it was.
 struct CUnfinishedFile {
@@ -558,8 +521,8 @@ bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring
 {
     // The whole tree is read before the disk is touched.
     std::wstring text = L"\uFEFF" + std::wstring(HEADER_5) + L"\r\n\r\n";
-    CExportBuffers buffers;
-    if (!ExportKey(source, rootName, text, buffers, progress, 0, 0.0, 1.0))
+    CExporter exporter(rootName, text);
+    if (!WalkKeyTree(source, exporter, progress))
         return false;
     // A name of this process's own: two programs exporting to one path at
     // once do not write into one file.

@@ -12,7 +12,6 @@
 // when complete, so a failure never leaves a cut file. False when the tree could
 // not be read or the file not written. progress, when given, hears how far the
 // reading has come (0 to 1); false from it stops the export, which fails.
-typedef std::function<bool(double done)> RegFileProgress;
 bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path,
                    const CWorkProgress& progress = CWorkProgress());
 

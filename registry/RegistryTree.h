@@ -3,35 +3,52 @@
 #include <windows.h>
 #include <functional>
 #include <string>
+#include <vector>
 #include "framework/WorkProgress.h"
+#include "registry/TreeWalk.h"
+
+class CTreeRecord;
 
 // A digest of what a key tree holds: the class of its top key, and every
 // subkey's name and class and every value's name, type and bytes, at every
 // depth. It does not depend on the order the registry lists them in, so a
-// tree and an exact copy of it have the same fingerprint.
-class CTreeFingerprint {
+// tree and an exact copy of it have the same fingerprint. As a visitor it
+// sums up one walk (WalkKeyTree, or CTreeWalk::fingerprint of a copy).
+class CTreeFingerprint : public CTreeVisitor {
 public:
     ULONGLONG Value() const { return m_nSum; }
 
-    // For the tree walk: the identity of a subkey, from its parent's.
-    static ULONGLONG SubkeyPath(ULONGLONG parent, const wchar_t* name, DWORD length);
+    // The fingerprint is a sum of terms, one for each key and each value,
+    // each term naming its key by the key's path: a key tree's record
+    // (registry/TreeRecord.h) sums them per key as well.
     static ULONGLONG TopPath() { return 0x436f627765ULL; }
-    void AddKey(ULONGLONG path, const wchar_t* keyClass, DWORD length);
-    void AddValue(ULONGLONG path, const wchar_t* name, DWORD nameLength, DWORD type, const BYTE* data, DWORD size);
+    static ULONGLONG SubkeyPath(ULONGLONG parent, const wchar_t* name, DWORD length);
+    static ULONGLONG KeyTerm(ULONGLONG path, const wchar_t* keyClass, DWORD length);
+    static ULONGLONG ValueTerm(ULONGLONG path, const wchar_t* name, DWORD nameLength, DWORD type, const BYTE* data,
+                               DWORD size);
+
+    bool OnKey(const CWalkedKey& key, CKeyReading& reading) override;
+    bool OnValue(const wchar_t* name, DWORD nameLength, DWORD type, const BYTE* data, DWORD size) override;
+    bool OnKeyDone() override;
 
 private:
     ULONGLONG m_nSum = 0;
+    std::vector<ULONGLONG> m_paths; // of the keys entered and not yet left
 };
 
-// What a tree copy or walk reports as it goes. Every member may be empty.
+// What a tree copy or walk is to do besides copying. Every member may be empty.
 struct CTreeWalk {
-    // Before each key: the share of the tree done so far, from 0 to 1,
-    // reckoned by the first two levels. False stops the walk, which fails.
+    // Hears the copy after every key and every value, reckoned by work done
+    // (registry/TreeWalk.h). False stops the copy, which fails.
     CWorkProgress progress;
     // Each key the copy creates below the destination, still open.
     std::function<void(HKEY created)> created;
     // Summed up over the source when not NULL.
     CTreeFingerprint* fingerprint = nullptr;
+    // When not NULL and the copy succeeds: the source as the copy read it,
+    // stamped with the moment the copy ended. It is the destination's record
+    // too when the destination held nothing before.
+    CTreeRecord* record = nullptr;
 };
 
 // Copies every value and subkey of source, at every depth, into destination:
@@ -44,7 +61,8 @@ struct CTreeWalk {
 // length are carried. Neither handle is closed.
 int CopyRegistryTree(HKEY source, HKEY destination, const CTreeWalk* walk = nullptr);
 // Reads the whole tree as the copy would, writing nothing: for its
-// fingerprint. False when a key could not be read or walk stopped it.
+// fingerprint or record (what a fingerprint-only record of an older launcher
+// is compared with). False when a key could not be read or walk stopped it.
 bool WalkRegistryTree(HKEY source, const CTreeWalk& walk);
 // The class of key itself; empty when it has none.
 std::wstring RegistryKeyClass(HKEY key);

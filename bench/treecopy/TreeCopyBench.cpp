@@ -21,6 +21,7 @@
 #include "bench/common/BenchCommon.h"
 #include "model/ProgramEntry.h"
 #include "registry/RegistryTree.h"
+#include "registry/TreeRecord.h"
 
 using namespace bench;
 
@@ -416,6 +417,51 @@ std::string CopyBetween(const Place& from, const Place& to, const std::function<
     return rc == ERROR_SUCCESS ? "" : ErrorText(what, rc);
 }
 
+// Where the row of the launch's restore keeps the record of the settings
+// key it checks: a value of kBenchKey.
+const wchar_t kRecordValue[] = L"Record";
+
+// The record of the tree at p as it is now, kept.
+bool KeepRecord(const Place& p)
+{
+    HKEY key, bench;
+    if (::RegOpenKeyExA(p.root, p.path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    CTreeRecord record;
+    CTreeWalk walk;
+    walk.record = &record;
+    bool walked = WalkRegistryTree(key, walk);
+    ::RegCloseKey(key);
+    if (!walked || ::RegCreateKeyExA(HKEY_CURRENT_USER, kBenchKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &bench,
+                                     nullptr) != ERROR_SUCCESS)
+        return false;
+    std::vector<BYTE> bytes = record.Bytes();
+    bool kept = ::RegSetValueExW(bench, kRecordValue, 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size())) ==
+                ERROR_SUCCESS;
+    ::RegCloseKey(bench);
+    return kept;
+}
+
+// What the launcher asks before a launch's restore: is the tree at p as its
+// kept record says?
+TreeChange CheckAgainstRecord(const Place& p)
+{
+    HKEY key, bench;
+    std::vector<BYTE> bytes(1 << 20);
+    DWORD size = static_cast<DWORD>(bytes.size()), type = REG_NONE;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kBenchKey, 0, KEY_READ, &bench) != ERROR_SUCCESS)
+        return TreeChange::UNKNOWN;
+    LONG rc = ::RegQueryValueExW(bench, kRecordValue, nullptr, &type, bytes.data(), &size);
+    ::RegCloseKey(bench);
+    CTreeRecord record;
+    if (rc != ERROR_SUCCESS || !record.Read(bytes.data(), size) ||
+        ::RegOpenKeyExA(p.root, p.path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return TreeChange::UNKNOWN;
+    TreeChange change = CheckTree(key, record);
+    ::RegCloseKey(key);
+    return change;
+}
+
 const char kUnsafe[] = "RegDeleteTreeA+RegCopyTreeA over old";
 const char kChecked[] = "check+RestoreSnapshot over old";
 
@@ -489,9 +535,16 @@ std::vector<Method> MethodsFor(const Tree& tree, const Place& from, const Place&
     m.push_back({std::string(oursName) + " over old", false, true, oldWithHistory,
                  [ours] { return ours() ? std::string() : std::string("returned 0"); }});
     // A launch's restore: first the check for changes made outside since
-    // the entry left the key (a read-only walk of it), then the restore.
+    // the launcher left the key, then the restore. The set-up keeps the old
+    // copy's record as the launcher keeps it, bytes in a value (making it is
+    // part of the copy that left the key, not of this row); the check reads
+    // them back and must find the key as it was left, the common case.
     if (checked)
-        m.push_back({kChecked, false, true, oldWithHistory,
+        m.push_back({kChecked, false, true,
+                     [oldWithHistory, to] {
+                         std::string err = oldWithHistory();
+                         return err.empty() && !KeepRecord(to) ? std::string("no record kept") : err;
+                     },
                      [checked] { return checked() ? std::string() : std::string("returned 0"); }});
     m.push_back({"DeleteRegistryTree+CopyRegistryTree over old", false, true, old, [from, to] {
                      DeleteRegistryTree(to.root, to.path.c_str());
@@ -701,9 +754,9 @@ int main(int argc, char** argv)
         RunBlock(std::string(tree.name) + ": restore, HKLM snapshot slot -> HKCU settings key", tree, restoreSlot,
                  live, MethodsFor(tree, restoreSlot, live, Place{HKEY_LOCAL_MACHINE, ""}, "RestoreSnapshot",
                                   [restore] { return restore->RestoreSnapshot(true); },
-                                  [restore] {
-                                      restore->Settings().ChangedSinceLeft();
-                                      return restore->RestoreSnapshot(true);
+                                  [restore, live] {
+                                      return CheckAgainstRecord(live) == TreeChange::UNCHANGED &&
+                                             restore->RestoreSnapshot(true);
                                   }),
                  res);
         blocks.push_back(std::move(res));
