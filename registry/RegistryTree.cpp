@@ -5,7 +5,7 @@
 #include "framework/Hash.h"
 #include "framework/Scoped.h"
 #include "framework/Text.h"
-#include "registry/TreeRecord.h"
+#include "registry/KeyTreeRecord.h"
 
 // The tree routines work with the wide registry functions: names and string
 // data then reach the destination exactly as stored, also where they hold
@@ -58,7 +58,7 @@ int StartTreeCopy(HKEY source, HKEY destination, const CTreeWalk* walk)
     static const CTreeWalk nothing;
     const CTreeWalk& asked = walk ? *walk : nothing;
     CTreeCopier copier(destination, asked.created);
-    CTreeRecorder recorder;
+    CKeyTreeRecorder recorder;
     CTreeVisitors visitors;
     if (destination)
         visitors.Add(&copier);

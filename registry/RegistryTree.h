@@ -7,7 +7,7 @@
 #include "framework/WorkProgress.h"
 #include "registry/TreeWalk.h"
 
-class CTreeRecord;
+class CKeyTreeRecord;
 
 // A digest of what a key tree holds: the class of its top key, and every
 // subkey's name and class and every value's name, type and bytes, at every
@@ -20,7 +20,7 @@ public:
 
     // The fingerprint is a sum of terms, one for each key and each value,
     // each term naming its key by the key's path: a key tree's record
-    // (registry/TreeRecord.h) sums them per key as well.
+    // (registry/KeyTreeRecord.h) sums them per key as well.
     static ULONGLONG TopPath() { return 0x436f627765ULL; }
     static ULONGLONG SubkeyPath(ULONGLONG parent, const wchar_t* name, DWORD length);
     static ULONGLONG KeyTerm(ULONGLONG path, const wchar_t* keyClass, DWORD length);
@@ -48,7 +48,7 @@ struct CTreeWalk {
     // When not NULL and the copy succeeds: the source as the copy read it,
     // stamped with the moment the copy ended. It is the destination's record
     // too when the destination held nothing before.
-    CTreeRecord* record = nullptr;
+    CKeyTreeRecord* record = nullptr;
 };
 
 // Copies every value and subkey of source, at every depth, into destination:

@@ -1,6 +1,7 @@
 #include "settings/SettingsSet.h"
 #include "framework/Scoped.h"
 #include "framework/Text.h"
+#include "registry/KeyTreeRecord.h"
 #include "registry/RegistryTree.h"
 #include "settings/LeftRecords.h"
 #include "settings/SettingsName.h"
@@ -8,6 +9,10 @@
 #include "settings/SnapshotSlot.h"
 
 namespace {
+
+// The record of the settings as the slot's entry left them (LeftRecords.h):
+// a note of the slot's.
+const wchar_t kLeftNote[] = L"Left";
 
 // A copy of source into a snapshot's staging key, each new key secured as it
 // is made.
@@ -47,15 +52,15 @@ bool CSettingsSet::Capture(const CWorkProgress& progress) const
     if (!IsSettingsName(m_strSettingsName)
         || settings.Open(HKEY_CURRENT_USER, SettingsKeyPath(m_strSettingsName).c_str()) != ERROR_SUCCESS)
         return false;
-    CTreeFingerprint fingerprint;
+    CKeyTreeRecord left;
     CTreeWalk walk;
     walk.progress = progress;
-    walk.fingerprint = &fingerprint;
+    walk.record = &left;
     if (!CSnapshotSlot(m_nSlot).Replace([&](HKEY staging, CSnapshotSecurity* security) {
             return CopyIntoSnapshot(settings, staging, security, walk);
         }, RegistryKeyClass(settings)))
         return false;
-    RecordLeft(m_strSettingsName, m_nSlot, fingerprint.Value());
+    Left(left);
     return true;
 }
 
@@ -73,31 +78,45 @@ bool CSettingsSet::Restore(bool keep, const CWorkProgress& progress) const
     if (RegistryKeyExists(HKEY_CURRENT_USER, path.c_str()))
         return false;
     std::wstring keyClass = RegistryKeyClass(snapshot);
-    CTreeFingerprint fingerprint;
+    CKeyTreeRecord left;
     CTreeWalk walk;
     walk.progress = progress;
-    walk.fingerprint = &fingerprint;
+    walk.record = &left;
     if (settings.Create(HKEY_CURRENT_USER, Widen(path).c_str(), KEY_READ | KEY_WRITE,
                         keyClass.empty() ? nullptr : keyClass.c_str()) != ERROR_SUCCESS
         || !CopyRegistryTree(snapshot, settings, &walk))
         return false;
+    // What was written equals the snapshot it was read from.
     if (keep)
-        RecordLeft(m_strSettingsName, m_nSlot, fingerprint.Value());
+        Left(left);
     return true;
+}
+
+void CSettingsSet::Left(const CKeyTreeRecord& left) const
+{
+    RecordLeft(m_strSettingsName, m_nSlot, left.Fingerprint());
+    CSnapshotSlot(m_nSlot).SetNote(kLeftNote, left.Bytes());
 }
 
 int CSettingsSet::ChangedSinceLeft(const CWorkProgress& progress) const
 {
     CRegKey settings;
-    ULONGLONG left = 0;
-    int slot = IsSettingsName(m_strSettingsName) ? LeftBy(m_strSettingsName, &left) : 0;
+    ULONGLONG fingerprint = 0;
+    int slot = IsSettingsName(m_strSettingsName) ? LeftBy(m_strSettingsName, &fingerprint) : 0;
     if (slot <= 0 || settings.Open(HKEY_CURRENT_USER, SettingsKeyPath(m_strSettingsName).c_str()) != ERROR_SUCCESS)
         return 0;
-    CTreeFingerprint fingerprint;
+    // What the leaving copy recorded, unless another launcher (an earlier
+    // build, which keeps the fingerprint alone) has left the key since.
+    std::vector<BYTE> bytes;
+    CKeyTreeRecord left;
+    if (CSnapshotSlot(slot).GetNote(kLeftNote, &bytes) && left.Read(bytes.data(), bytes.size())
+        && left.Fingerprint() == fingerprint)
+        return CheckTree(settings, left, progress) == TreeChange::CHANGED ? slot : 0;
+    CTreeFingerprint now;
     CTreeWalk walk;
     walk.progress = progress;
-    walk.fingerprint = &fingerprint;
-    if (!WalkRegistryTree(settings, walk) || fingerprint.Value() == left)
+    walk.fingerprint = &now;
+    if (!WalkRegistryTree(settings, walk) || now.Value() == fingerprint)
         return 0;
     return slot;
 }

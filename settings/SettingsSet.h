@@ -12,6 +12,8 @@
 #include "framework/WorkProgress.h"
 #include "registry/RegFile.h"
 
+class CKeyTreeRecord;
+
 class CSettingsSet {
 public:
     CSettingsSet() = default;
@@ -61,6 +63,9 @@ public:
                 const CWorkProgress& progress = CWorkProgress()) const;
 
 private:
+    // The slot's entry left the live settings as record says.
+    void Left(const CKeyTreeRecord& record) const;
+
     std::string m_strSettingsName;
     int m_nSlot = 0;
 };

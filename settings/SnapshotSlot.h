@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CRegKey;
 class CSnapshotSecurity;
@@ -36,6 +37,11 @@ public:
     // Swaps the snapshot with its previous settings; again, swaps back.
     bool Undo() const;
     bool HasPrevious() const;
+
+    // What the launcher notes about the slot beside it (Save\<slot>.notes),
+    // as private as the snapshot itself; gone with it.
+    bool SetNote(const wchar_t* name, const std::vector<BYTE>& bytes) const;
+    bool GetNote(const wchar_t* name, std::vector<BYTE>* bytes) const;
 
 private:
     int m_nSlot;

@@ -21,7 +21,7 @@
 #include "bench/common/BenchCommon.h"
 #include "model/ProgramEntry.h"
 #include "registry/RegistryTree.h"
-#include "registry/TreeRecord.h"
+#include "registry/KeyTreeRecord.h"
 
 using namespace bench;
 
@@ -427,7 +427,7 @@ bool KeepRecord(const Place& p)
     HKEY key, bench;
     if (::RegOpenKeyExA(p.root, p.path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
-    CTreeRecord record;
+    CKeyTreeRecord record;
     CTreeWalk walk;
     walk.record = &record;
     bool walked = WalkRegistryTree(key, walk);
@@ -453,7 +453,7 @@ TreeChange CheckAgainstRecord(const Place& p)
         return TreeChange::UNKNOWN;
     LONG rc = ::RegQueryValueExW(bench, kRecordValue, nullptr, &type, bytes.data(), &size);
     ::RegCloseKey(bench);
-    CTreeRecord record;
+    CKeyTreeRecord record;
     if (rc != ERROR_SUCCESS || !record.Read(bytes.data(), size) ||
         ::RegOpenKeyExA(p.root, p.path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return TreeChange::UNKNOWN;

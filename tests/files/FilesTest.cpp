@@ -6,7 +6,7 @@
 #include "files/PrivateFolder.h"
 #include "files/TreeCopy.h"
 #include "files/TreeMirror.h"
-#include "files/TreeRecord.h"
+#include "files/FileTreeRecord.h"
 #include "files/TreeRemove.h"
 #include "framework/Scoped.h"
 #include "tests/driver/Driver.h"
@@ -299,11 +299,11 @@ TEST_F(Files, ACopyReportsAsItGoesAndAStopEndsItLeavingNothing)
 TEST_F(Files, ARecordKeptAsBytesTellsChangedContentsFromFilesWrittenAgainWithTheSameBytes)
 {
     Write(Path(L"Live\\Sub\\b.ini"), "bravo");
-    CTreeRecord taken, record, absent;
+    CFileTreeRecord taken, record, absent;
     ASSERT_TRUE(taken.Take(Path(L"Live"), CWorkProgress(), &m_error));
     ASSERT_TRUE(record.FromBytes(taken.ToBytes()));
     EXPECT_EQ(record.Size().files * 100 + record.Size().bytes, 210u);
-    auto changed = [&](const CTreeRecord& which, const std::wstring& root) {
+    auto changed = [&](const CFileTreeRecord& which, const std::wstring& root) {
         bool result = false;
         EXPECT_TRUE(which.Check(root, &result, CWorkProgress(), &m_error)) << m_error.code;
         return result;

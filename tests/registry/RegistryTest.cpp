@@ -4,7 +4,7 @@
 #include <functional>
 #include "framework/Text.h"
 #include "registry/RegistryTree.h"
-#include "registry/TreeRecord.h"
+#include "registry/KeyTreeRecord.h"
 #include "tests/driver/Driver.h"
 
 using namespace driver;
@@ -85,7 +85,7 @@ TEST_F(Registry, TheCheckAgainstACopysRecordSeesEveryChangeButWhatWasWrittenAgai
     };
     for (const auto& c : cases) {
         Key copy(m_dst, Widen(c.change));
-        CTreeRecord made, kept;
+        CKeyTreeRecord made, kept;
         CTreeWalk walk;
         walk.record = &made;
         ASSERT_EQ(CopyRegistryTree(m_src, copy, &walk), 1);
@@ -101,7 +101,7 @@ TEST_F(Registry, TheCheckAgainstACopysRecordSeesEveryChangeButWhatWasWrittenAgai
         EXPECT_TRUE(kept.Count().keys == 5 && kept.Count().values == 3 && kept.Count().bytes == 24);
     }
     const BYTE fingerprintOnly[12] = {7};
-    EXPECT_FALSE(CTreeRecord().Read(fingerprintOnly, sizeof fingerprintOnly));
+    EXPECT_FALSE(CKeyTreeRecord().Read(fingerprintOnly, sizeof fingerprintOnly));
 }
 
 // Progress moves within a key of values alone, and through a tree never
@@ -114,7 +114,7 @@ TEST_F(Registry, ProgressMovesWithinAKeyAndAStopInsideABigKeyEndsTheWorkThere)
         ::RegSetValueExW(big, std::to_wstring(i).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&i), 4);
     SetDword(m_src, "Z", "last", 1);
     std::vector<double> heard;
-    CTreeRecord record;
+    CKeyTreeRecord record;
     CTreeWalk walk;
     walk.record = &record;
     walk.progress = CWorkProgress([&](double done) { heard.push_back(done); return true; });

@@ -5,7 +5,7 @@
 
 // Each folder's and file's relative path, and each file's size, last-write
 // time and a digest of its contents. Links are no part of it.
-class CTreeRecord {
+class CFileTreeRecord {
 public:
     // Reads the tree at root whole; a missing root is recorded as absent.
     // False, with error, when something could not be read or progress asked

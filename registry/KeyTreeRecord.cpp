@@ -1,4 +1,4 @@
-#include "registry/TreeRecord.h"
+#include "registry/KeyTreeRecord.h"
 #include "registry/RegistryTree.h"
 
 namespace {
@@ -71,13 +71,13 @@ private:
 
 } // namespace
 
-FILETIME CTreeRecord::Moment() const
+FILETIME CKeyTreeRecord::Moment() const
 {
     FILETIME time = {static_cast<DWORD>(m_nMoment), static_cast<DWORD>(m_nMoment >> 32)};
     return time;
 }
 
-std::vector<BYTE> CTreeRecord::Bytes() const
+std::vector<BYTE> CKeyTreeRecord::Bytes() const
 {
     std::vector<BYTE> out;
     out.reserve(40 + m_keys.size() * 9);
@@ -95,10 +95,10 @@ std::vector<BYTE> CTreeRecord::Bytes() const
     return out;
 }
 
-bool CTreeRecord::Read(const BYTE* bytes, size_t size)
+bool CKeyTreeRecord::Read(const BYTE* bytes, size_t size)
 {
-    *this = CTreeRecord();
-    CTreeRecord read;
+    *this = CKeyTreeRecord();
+    CKeyTreeRecord read;
     CRecordReader in(bytes, size);
     ULONGLONG tag = 0, subkeys = 0, belowTop = 0;
     if (!in.Word(tag, 4) || tag != kRecordTag || !in.Word(read.m_nMoment, 8) || !in.Word(read.m_nFingerprint, 8)
@@ -119,10 +119,10 @@ bool CTreeRecord::Read(const BYTE* bytes, size_t size)
     return true;
 }
 
-bool CTreeRecorder::OnKey(const CWalkedKey& key, CKeyReading&)
+bool CKeyTreeRecorder::OnKey(const CWalkedKey& key, CKeyReading&)
 {
     if (key.depth == 0) {
-        m_record = CTreeRecord();
+        m_record = CKeyTreeRecord();
         m_frames.clear();
     }
     ULONGLONG path = PathOf(key, m_frames.empty() ? 0 : m_frames.back().path);
@@ -130,7 +130,7 @@ bool CTreeRecorder::OnKey(const CWalkedKey& key, CKeyReading&)
     m_record.m_nFingerprint += term;
     m_record.m_nShape += ShapeTerm(path);
     if (!m_frames.empty()) {
-        CTreeRecord::CKeyEntry& parent = m_record.m_keys[m_frames.back().entry];
+        CKeyTreeRecord::CKeyEntry& parent = m_record.m_keys[m_frames.back().entry];
         parent.digest += term;
         ++parent.subkeys;
     }
@@ -140,7 +140,7 @@ bool CTreeRecorder::OnKey(const CWalkedKey& key, CKeyReading&)
     return true;
 }
 
-bool CTreeRecorder::OnValue(const wchar_t* name, DWORD nameLength, DWORD type, const BYTE* data, DWORD size)
+bool CKeyTreeRecorder::OnValue(const wchar_t* name, DWORD nameLength, DWORD type, const BYTE* data, DWORD size)
 {
     ULONGLONG term = CTreeFingerprint::ValueTerm(m_frames.back().path, name, nameLength, type, data, size);
     m_record.m_nFingerprint += term;
@@ -150,26 +150,26 @@ bool CTreeRecorder::OnValue(const wchar_t* name, DWORD nameLength, DWORD type, c
     return true;
 }
 
-bool CTreeRecorder::OnKeyDone()
+bool CKeyTreeRecorder::OnKeyDone()
 {
     m_frames.pop_back();
     return true;
 }
 
-void CTreeRecorder::Finish(CTreeRecord& record)
+void CKeyTreeRecorder::Finish(CKeyTreeRecord& record)
 {
     FILETIME now;
     ::GetSystemTimeAsFileTime(&now);
     m_record.m_nMoment = TimeValue(now);
     record = std::move(m_record);
-    m_record = CTreeRecord();
+    m_record = CKeyTreeRecord();
 }
 
 // Walks a tree beside its record, entry by entry in the walk's order, and
 // ends the walk at the first difference.
 class CTreeCheck : public CTreeVisitor {
 public:
-    explicit CTreeCheck(const CTreeRecord& record) : m_record(record) {}
+    explicit CTreeCheck(const CKeyTreeRecord& record) : m_record(record) {}
 
     bool OnKey(const CWalkedKey& key, CKeyReading& reading) override
     {
@@ -205,7 +205,7 @@ public:
     bool OnKeyDone() override
     {
         const CFrame& frame = m_frames.back();
-        const CTreeRecord::CKeyEntry& recorded = m_record.m_keys[frame.entry];
+        const CKeyTreeRecord::CKeyEntry& recorded = m_record.m_keys[frame.entry];
         if (frame.subkeys != recorded.subkeys || (frame.written && frame.digest != recorded.digest))
             return Changed();
         m_frames.pop_back();
@@ -235,14 +235,14 @@ private:
         size_t entry;
         bool written;     // since the record's moment
     };
-    const CTreeRecord& m_record;
+    const CKeyTreeRecord& m_record;
     std::vector<CFrame> m_frames;
     size_t m_nNext = 0;
     ULONGLONG m_nShape = 0;
     bool m_bChanged = false;
 };
 
-TreeChange CheckTree(HKEY tree, const CTreeRecord& record, const CWorkProgress& progress)
+TreeChange CheckTree(HKEY tree, const CKeyTreeRecord& record, const CWorkProgress& progress)
 {
     if (record.IsEmpty())
         return TreeChange::UNKNOWN;

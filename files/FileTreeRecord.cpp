@@ -1,4 +1,4 @@
-#include "files/TreeRecord.h"
+#include "files/FileTreeRecord.h"
 #include <cstring>
 #include "files/FileItem.h"
 
@@ -48,7 +48,7 @@ private:
 
 } // namespace
 
-bool CTreeRecord::Take(const std::wstring& root, const CWorkProgress& progress, FileError* error)
+bool CFileTreeRecord::Take(const std::wstring& root, const CWorkProgress& progress, FileError* error)
 {
     m_digests.clear();
     bool taken = ListFileTree(root, m_items, error, progress);
@@ -70,7 +70,7 @@ bool CTreeRecord::Take(const std::wstring& root, const CWorkProgress& progress, 
     return taken;
 }
 
-bool CTreeRecord::Check(const std::wstring& root, bool* changed, const CWorkProgress& progress,
+bool CFileTreeRecord::Check(const std::wstring& root, bool* changed, const CWorkProgress& progress,
                         FileError* error) const
 {
     std::vector<TreeItem> items;
@@ -110,7 +110,7 @@ bool CTreeRecord::Check(const std::wstring& root, bool* changed, const CWorkProg
     return true;
 }
 
-std::vector<BYTE> CTreeRecord::ToBytes() const
+std::vector<BYTE> CFileTreeRecord::ToBytes() const
 {
     std::vector<BYTE> bytes(kMagic, kMagic + sizeof kMagic);
     Put(bytes, kVersion);
@@ -128,7 +128,7 @@ std::vector<BYTE> CTreeRecord::ToBytes() const
     return bytes;
 }
 
-bool CTreeRecord::FromBytes(const std::vector<BYTE>& bytes)
+bool CFileTreeRecord::FromBytes(const std::vector<BYTE>& bytes)
 {
     m_items.clear();
     m_digests.clear();

@@ -10,7 +10,7 @@
 #include <vector>
 #include "registry/TreeWalk.h"
 
-class CTreeRecord {
+class CKeyTreeRecord {
 public:
     struct Totals {
         ULONGLONG keys = 0; // the top key among them
@@ -33,7 +33,7 @@ public:
     bool Read(const BYTE* bytes, size_t size);
 
 private:
-    friend class CTreeRecorder;
+    friend class CKeyTreeRecorder;
     friend class CTreeCheck;
     // What the check needs of one key: its subkeys' number and a digest of
     // its class, its values and its subkeys' names and classes.
@@ -52,21 +52,21 @@ private:
 
 // Builds a record as a walk goes: the part of a copy that fills
 // CTreeWalk::record. No registry call of its own.
-class CTreeRecorder : public CTreeVisitor {
+class CKeyTreeRecorder : public CTreeVisitor {
 public:
     bool OnKey(const CWalkedKey& key, CKeyReading& reading) override;
     bool OnValue(const wchar_t* name, DWORD nameLength, DWORD type, const BYTE* data, DWORD size) override;
     bool OnKeyDone() override;
     // After a walk that succeeded: record becomes what was walked, stamped
     // with the present moment.
-    void Finish(CTreeRecord& record);
+    void Finish(CKeyTreeRecord& record);
 
 private:
     struct CFrame {
         ULONGLONG path;
         size_t entry;
     };
-    CTreeRecord m_record;
+    CKeyTreeRecord m_record;
     std::vector<CFrame> m_frames; // the keys entered and not yet left
 };
 
@@ -83,4 +83,4 @@ enum class TreeChange {
 // not even opened. A change made while the copy that made the record ran,
 // to a key the copy had read already, goes unseen, and so may one made after
 // the system clock was set back. Reports as the walk does.
-TreeChange CheckTree(HKEY tree, const CTreeRecord& record, const CWorkProgress& progress = CWorkProgress());
+TreeChange CheckTree(HKEY tree, const CKeyTreeRecord& record, const CWorkProgress& progress = CWorkProgress());
