@@ -5,7 +5,7 @@
 #include "app/InstanceProbe.h"
 #include "framework/Scoped.h"
 #include "framework/Text.h"
-#include "registry/Store.h"
+#include "settings/Store.h"
 #include "resources/resource.h"
 #include "ui/LauncherDlg.h"
 

@@ -153,6 +153,21 @@ private:
     T* m_p = nullptr;
 };
 
+// Memory the system hands out with CoTaskMemAlloc (known folders' paths).
+template <class T>
+class CCoTaskPtr {
+public:
+    CCoTaskPtr() = default;
+    ~CCoTaskPtr() { ::CoTaskMemFree(m_p); }
+    CCoTaskPtr(const CCoTaskPtr&) = delete;
+    CCoTaskPtr& operator=(const CCoTaskPtr&) = delete;
+    T** operator&() { return &m_p; }
+    operator T*() const { return m_p; }
+
+private:
+    T* m_p = nullptr;
+};
+
 // A COM interface pointer.
 template <class T>
 class CComPtr {

@@ -46,19 +46,21 @@ void CLaunch::OnChecked(int changedBy)
                                              : ILaunchWindow::DISCARD;
     if (answer == ILaunchWindow::CANCEL)
         Fail(0);
-    else if (answer == ILaunchWindow::TAKE_IN)
-        TakeIn(takeInto);
+    else if (takeInto.Slot() > 0)
+        TakeIn(takeInto, answer == ILaunchWindow::TAKE_IN);
     else
         Restore();
 }
 
-void CLaunch::TakeIn(const CSettingsSet& into)
+void CLaunch::TakeIn(const CSettingsSet& into, bool inUse)
 {
     m_nPhase = TAKING_IN;
-    // It keeps the changes, so it runs even when a close was asked for
-    // meanwhile; the restore after it does not.
-    if (!m_runner.Run(Info(IDS_PROGRESS_CAPTURE, into, true), [into](CJob& job) {
-            return into.Capture(job.Progress().Unstoppable());
+    // The changes are the leaving entry's: taken in, or kept as one of its
+    // generations when they are not. It keeps them, so it runs even when a
+    // close was asked for meanwhile; the restore after it does not.
+    if (!m_runner.Run(Info(IDS_PROGRESS_CAPTURE, into, true), [into, inUse](CJob& job) {
+            CWorkProgress progress = job.Progress().Unstoppable();
+            return inUse ? into.Capture(REASON_OUTSIDE, progress) : into.KeepAside(REASON_OUTSIDE_DISCARDED, progress);
         }, [this](const CJob& job) {
             // The changes made outside could not be kept: nothing is
             // restored over them, nothing started.
@@ -128,7 +130,7 @@ void CLaunch::Capture()
     m_nPhase = CAPTURING;
     CSettingsSet settings = m_plan.settings;
     if (!m_runner.Run(Info(IDS_PROGRESS_CAPTURE, settings, true, true), [settings](CJob& job) {
-            return settings.Capture(job.Progress());
+            return settings.Capture(REASON_PROGRAM_ENDED, job.Progress());
         }, [this](const CJob& job) {
             ILaunchWindow::CEnd end;
             end.started = end.waited = true;

@@ -27,8 +27,9 @@ public:
 
     // The live settings were changed outside the launcher after the entry of
     // slot left them: take the changes into that entry before the launch?
-    // TAKE_IN sets *takeInto to that entry's settings. DISCARD, without
-    // asking, when no entry of slot names these settings any more.
+    // *takeInto is set to that entry's settings (which keep the changes as a
+    // generation when they are not taken in), unless no entry of slot names
+    // these settings any more: then DISCARD, without asking.
     virtual Answer AskChangedOutside(int slot, CSettingsSet* takeInto) = 0;
     // Whether the running program is no longer to be waited for.
     virtual bool AskAbandon() = 0;
@@ -73,7 +74,7 @@ public:
 private:
     enum Phase { IDLE, CHECKING, TAKING_IN, RESTORING, WAITING, CAPTURING };
     void OnChecked(int changedBy);
-    void TakeIn(const CSettingsSet& into);
+    void TakeIn(const CSettingsSet& into, bool inUse);
     void Restore();
     void Start(bool restored);
     void OnProgramEnded();

@@ -138,9 +138,9 @@ CSettingsSet CProgramEntry::Settings() const
     return CSettingsSet(FieldText(m_szRegistry), m_nSaveSlot);
 }
 
-int CProgramEntry::CaptureSnapshot(const CWorkProgress& progress) const
+int CProgramEntry::CaptureSnapshot(DWORD reason, const CWorkProgress& progress) const
 {
-    return Settings().Capture(progress) ? 1 : 0;
+    return Settings().Capture(reason, progress) ? 1 : 0;
 }
 
 int CProgramEntry::RestoreSnapshot(bool keep, const CWorkProgress& progress) const

@@ -39,9 +39,10 @@ public:
     // entry may change while the work runs).
     CSettingsSet Settings() const;
     // The set's operations on this entry (settings/SettingsSet.h); 1 on
-    // success. A restore with keep set records that the program's changes
+    // success. The snapshot a capture replaces is kept as a generation made
+    // for reason. A restore with keep set records that the program's changes
     // are taken back into this entry.
-    int CaptureSnapshot(const CWorkProgress& progress = CWorkProgress()) const;
+    int CaptureSnapshot(DWORD reason, const CWorkProgress& progress = CWorkProgress()) const;
     int RestoreSnapshot(bool keep, const CWorkProgress& progress = CWorkProgress()) const;
     // Afterwards the entry has no slot.
     void DiscardSnapshot();

@@ -6,8 +6,7 @@
 #include "framework/Scoped.h"
 #include "framework/WinApp.h"
 #include "registry/RegistryTree.h"
-#include "registry/StagedKey.h"
-#include "registry/Store.h"
+#include "settings/Store.h"
 
 namespace {
 
@@ -43,12 +42,11 @@ CProgramList::CProgramList() : m_nGroupState(GROUP_STATE_NONE), m_bModified(0)
 {
     CRegKey store, entries;
     // A store this user cannot write is read as its recovery would leave it.
-    if (OpenStore(store, KEY_READ | KEY_WRITE, true) == ERROR_SUCCESS)
-        RecoverKeyTree(store, ENTRIES_KEY, false);
-    else
+    bool writable = OpenStore(store, KEY_READ | KEY_WRITE, true) == ERROR_SUCCESS;
+    if (!writable)
         OpenStore(store, KEY_READ, false);
     DWORD groupChanged = 0, size = sizeof groupChanged;
-    if (store.IsOpen() && OpenRecoveredKeyTree(store, ENTRIES_KEY, entries) == ERROR_SUCCESS) {
+    if (store.IsOpen() && OpenEntryList(store, writable, entries) == ERROR_SUCCESS) {
         if (::RegQueryValueExA(entries, kGroupChangedValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&groupChanged),
                                &size) == ERROR_SUCCESS && groupChanged == 1)
             m_nGroupState = GROUP_STATE_CHANGED;
@@ -112,10 +110,9 @@ bool CProgramList::Save()
     m_bModified = 1;
     if (OpenStore(store, KEY_READ | KEY_WRITE, true) != ERROR_SUCCESS)
         return false;
-    RecoverKeyTree(store, ENTRIES_KEY, false);
-    oldEntries.Open(store, ENTRIES_KEY);
+    OpenEntryList(store, true, oldEntries);
     int count = GetCount();
-    bool saved = ReplaceKeyTree(store, ENTRIES_KEY, [&](HKEY staging) {
+    bool saved = ReplaceEntryList(store, [&](HKEY staging) {
         if (oldEntries.IsOpen() && !KeepKeysBeyond(oldEntries, staging, count))
             return false;
         for (int index = 0; index < count; ++index) {
@@ -127,7 +124,7 @@ bool CProgramList::Save()
         DWORD groupChanged = m_nGroupState == GROUP_STATE_CHANGED ? 1 : 0;
         return ::RegSetValueExA(staging, kGroupChangedValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&groupChanged),
                                 sizeof groupChanged) == ERROR_SUCCESS;
-    }, false);
+    });
     if (saved)
         m_bModified = 0;
     return saved;

@@ -4,7 +4,10 @@
 #include "registry/TreeWalk.h"
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <set>
 #include <vector>
+#include "registry/RegistryTree.h"
 
 // Both directions use the wide registry functions, so names and data outside
 // the ANSI code page survive. Text passes through the code page only where the
@@ -129,6 +132,82 @@ private:
     std::wstring& m_out;
     std::vector<std::wstring> m_names; // of the keys entered and not yet left
 };
+
+// A key's values by name (as the registry matches names: without case) and
+// its subkeys' names.
+struct CNoCase {
+    bool operator()(const std::wstring& a, const std::wstring& b) const
+    {
+        return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
+    }
+};
+struct CKeyContent {
+    std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>, CNoCase> values;
+    std::set<std::wstring, CNoCase> subkeys;
+};
+
+bool ReadKeyContent(HKEY key, CKeyContent& content)
+{
+    std::vector<wchar_t> name(16384);
+    std::vector<BYTE> data(0x10000);
+    for (DWORD index = 0;;) {
+        DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size()), type = REG_NONE;
+        LONG rc = ::RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+        if (rc == ERROR_MORE_DATA && size > data.size()) {
+            data.resize(size);
+            continue;
+        }
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        if (rc != ERROR_SUCCESS)
+            return false;
+        content.values[std::wstring(name.data(), nameLength)] = {type, std::vector<BYTE>(data.begin(), data.begin() + size)};
+        ++index;
+    }
+    return ForEachSubkey(key, [&](const wchar_t* subkey) {
+        content.subkeys.insert(subkey);
+        return true;
+    }) || content.subkeys.empty();
+}
+
+// The lines that turn base (NULL: a key that does not exist) into target,
+// below and at name: the subkeys that target lacks removed, then the key's
+// section with the values that differ and the removal of those it lacks,
+// then the same for each subkey.
+bool AppendDifference(HKEY base, HKEY target, const std::wstring& name, std::wstring& out,
+                      const CWorkProgress& progress)
+{
+    CKeyContent was, is;
+    if (name.find_first_of(L"\r\n") != std::wstring::npos || !progress(0) || (base && !ReadKeyContent(base, was))
+        || !ReadKeyContent(target, is))
+        return false;
+    for (const std::wstring& subkey : was.subkeys) {
+        if (!is.subkeys.count(subkey))
+            out += L"[-" + name + L"\\" + subkey + L"]\r\n\r\n";
+    }
+    std::wstring section;
+    for (const auto& value : is.values) {
+        auto old = was.values.find(value.first);
+        if (old == was.values.end() || old->second != value.second)
+            AppendValue(section, value.first, value.second.first, value.second.second.data(),
+                        static_cast<DWORD>(value.second.second.size()));
+    }
+    for (const auto& value : was.values) {
+        if (!is.values.count(value.first))
+            section += (value.first.empty() ? std::wstring(L"@") : Quoted(value.first)) + L"=-\r\n";
+    }
+    if (!base || !section.empty())
+        out += L"[" + name + L"]\r\n" + section + L"\r\n";
+    for (const std::wstring& subkey : is.subkeys) {
+        CRegKey from, to;
+        if (to.Open(target, subkey.c_str()) != ERROR_SUCCESS)
+            return false;
+        bool existed = base && was.subkeys.count(subkey) && from.Open(base, subkey.c_str()) == ERROR_SUCCESS;
+        if (!AppendDifference(existed ? static_cast<HKEY>(from) : nullptr, to, name + L"\\" + subkey, out, progress))
+            return false;
+    }
+    return true;
+}
 
 // Removes a file that was not finished, unless told it was.
 struct CUnfinishedFile {
@@ -516,14 +595,12 @@ bool ForEachLine(const Char* text, size_t size, Each each)
 
 } // namespace
 
-bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path,
-                   const CWorkProgress& progress)
+namespace {
+
+// The text after the header, written whole or not at all.
+bool WriteRegFile(const std::wstring& body, const std::wstring& path)
 {
-    // The whole tree is read before the disk is touched.
-    std::wstring text = L"\uFEFF" + std::wstring(HEADER_5) + L"\r\n\r\n";
-    CExporter exporter(rootName, text);
-    if (!WalkKeyTree(source, exporter, progress))
-        return false;
+    std::wstring text = L"\uFEFF" + std::wstring(HEADER_5) + L"\r\n\r\n" + body;
     // A name of this process's own: two programs exporting to one path at
     // once do not write into one file.
     const std::wstring temporary = path + L"." + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
@@ -540,6 +617,24 @@ bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring
         return false;
     unfinished.name.clear();
     return true;
+}
+
+} // namespace
+
+bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path,
+                   const CWorkProgress& progress)
+{
+    // The whole tree is read before the disk is touched.
+    std::wstring text;
+    CExporter exporter(rootName, text);
+    return WalkKeyTree(source, exporter, progress) && WriteRegFile(text, path);
+}
+
+bool ExportRegDifference(HKEY base, HKEY target, const std::wstring& rootName, const std::wstring& path,
+                         const CWorkProgress& progress)
+{
+    std::wstring text;
+    return AppendDifference(base, target, rootName, text, progress) && WriteRegFile(text, path);
 }
 
 bool ImportRegFile(const std::wstring& path, HKEY destination, RegFileError* error,

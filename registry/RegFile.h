@@ -15,6 +15,15 @@
 bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring& path,
                    const CWorkProgress& progress = CWorkProgress());
 
+// A registry file as ExportRegFile writes it that turns base into target:
+// imported (as reg import does) over a key that holds base, it leaves target
+// there, values byte for byte (key classes, which the format cannot hold,
+// apart). It holds the values that target has and base has not (or with
+// other data), deletion lines for the values ("name"=-) and subkeys ([-key])
+// that target lacks, and sections for the keys that base lacks.
+bool ExportRegDifference(HKEY base, HKEY target, const std::wstring& rootName, const std::wstring& path,
+                         const CWorkProgress& progress = CWorkProgress());
+
 struct RegFileError {
     enum Kind { NONE, UNREADABLE, NOT_A_REG_FILE, MALFORMED, OUTSIDE_ROOT, DELETION, WRITE_FAILED, OTHER_KEY };
     Kind kind = NONE;

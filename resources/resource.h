@@ -97,6 +97,9 @@
 #define IDS_FIELD_DIRECTORY         1153
 #define IDS_FIELD_REGISTRY          1154
 #define IDS_FIELD_ICON_FILE         1155
+// Why an operation on an entry's settings failed: this id plus
+// CSettingsFailure::Kind
+#define IDS_SETTINGS_FAILURE_BASE   1160
 
 // The help text, a UTF-8 text resource of type HELPTEXT; the framework's
 // help window looks for it under this id

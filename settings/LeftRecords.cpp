@@ -2,7 +2,7 @@
 #include <vector>
 #include "framework/Scoped.h"
 #include "framework/Text.h"
-#include "registry/Store.h"
+#include "settings/Store.h"
 #include "settings/SettingsName.h"
 
 namespace {

@@ -5,7 +5,6 @@
 #include "registry/RegistryTree.h"
 #include "settings/LeftRecords.h"
 #include "settings/SettingsName.h"
-#include "settings/SnapshotSecurity.h"
 #include "settings/SnapshotSlot.h"
 
 namespace {
@@ -13,15 +12,6 @@ namespace {
 // The record of the settings as the slot's entry left them (LeftRecords.h):
 // a note of the slot's.
 const wchar_t kLeftNote[] = L"Left";
-
-// A copy of source into a snapshot's staging key, each new key secured as it
-// is made.
-bool CopyIntoSnapshot(HKEY source, HKEY staging, CSnapshotSecurity* security, CTreeWalk& walk)
-{
-    if (security)
-        walk.created = [security](HKEY key) { security->Secure(key); };
-    return CopyRegistryTree(source, staging, &walk) != 0;
-}
 
 // The name a registry file gives the settings key.
 std::wstring RegFileRoot(const std::string& settingsName)
@@ -39,6 +29,29 @@ bool RootNamesSettings(const std::wstring& root, const std::string& settingsName
         && SameSettingsName(Narrow(root.substr(prefix.size())), settingsName);
 }
 
+// A copy of source into the slot's staging key, each new key secured as it
+// is made. record (when given) is what the copy read.
+bool CopyIntoStaging(CSnapshotSlot& slot, HKEY source, CTreeWalk& walk, CGeneration* generation)
+{
+    CRegKey staging;
+    if (slot.CreateStagingKey(staging, RegistryKeyClass(source)) != ERROR_SUCCESS)
+        return false;
+    CKeyTreeRecord record;
+    if (!walk.record)
+        walk.record = &record;
+    if (CSnapshotSecurity* security = slot.Security())
+        walk.created = [security](HKEY key) { security->Secure(key); };
+    if (!CopyRegistryTree(source, staging, &walk)) {
+        staging.Close();
+        slot.DiscardStaging();
+        return false;
+    }
+    const CKeyTreeRecord::Totals& totals = walk.record->Count();
+    generation->size.keys = totals.keys, generation->size.values = totals.values, generation->size.bytes = totals.bytes;
+    generation->size.known = true;
+    return true;
+}
+
 } // namespace
 
 bool CSettingsSet::SameSettings(const CSettingsSet& other) const
@@ -46,28 +59,44 @@ bool CSettingsSet::SameSettings(const CSettingsSet& other) const
     return SameSettingsName(m_strSettingsName, other.m_strSettingsName);
 }
 
-bool CSettingsSet::Capture(const CWorkProgress& progress) const
+bool CSettingsSet::CopyLive(CSnapshotSlot& slot, CKeyTreeRecord* left, CGeneration* generation,
+                            const CWorkProgress& progress) const
 {
     CRegKey settings;
-    if (!IsSettingsName(m_strSettingsName)
+    if (!slot.IsValid() || !IsSettingsName(m_strSettingsName)
         || settings.Open(HKEY_CURRENT_USER, SettingsKeyPath(m_strSettingsName).c_str()) != ERROR_SUCCESS)
         return false;
-    CKeyTreeRecord left;
+    generation->settingsName = m_strSettingsName;
     CTreeWalk walk;
     walk.progress = progress;
-    walk.record = &left;
-    if (!CSnapshotSlot(m_nSlot).Replace([&](HKEY staging, CSnapshotSecurity* security) {
-            return CopyIntoSnapshot(settings, staging, security, walk);
-        }, RegistryKeyClass(settings)))
+    walk.record = left;
+    return CopyIntoStaging(slot, settings, walk, generation);
+}
+
+bool CSettingsSet::Capture(DWORD reason, const CWorkProgress& progress) const
+{
+    CSnapshotSlot slot(m_nSlot);
+    CKeyTreeRecord left;
+    CGeneration current;
+    if (!CopyLive(slot, &left, &current, progress) || !slot.Commit(reason, current))
         return false;
-    Left(left);
+    Left(slot, left);
     return true;
+}
+
+bool CSettingsSet::KeepAside(DWORD reason, const CWorkProgress& progress) const
+{
+    CSnapshotSlot slot(m_nSlot);
+    CKeyTreeRecord left;
+    CGeneration kept;
+    return CopyLive(slot, &left, &kept, progress) && slot.KeepAside(reason, kept);
 }
 
 bool CSettingsSet::Restore(bool keep, const CWorkProgress& progress) const
 {
+    CSnapshotSlot slot(m_nSlot);
     CRegKey snapshot, settings;
-    if (!IsSettingsName(m_strSettingsName) || CSnapshotSlot(m_nSlot).Open(snapshot) != ERROR_SUCCESS)
+    if (!IsSettingsName(m_strSettingsName) || slot.Open(snapshot) != ERROR_SUCCESS)
         return false;
     // Half restored, the settings key is nobody's.
     RecordLeft(m_strSettingsName, 0, 0);
@@ -88,14 +117,14 @@ bool CSettingsSet::Restore(bool keep, const CWorkProgress& progress) const
         return false;
     // What was written equals the snapshot it was read from.
     if (keep)
-        Left(left);
+        Left(slot, left);
     return true;
 }
 
-void CSettingsSet::Left(const CKeyTreeRecord& left) const
+void CSettingsSet::Left(CSnapshotSlot& slot, const CKeyTreeRecord& left) const
 {
     RecordLeft(m_strSettingsName, m_nSlot, left.Fingerprint());
-    CSnapshotSlot(m_nSlot).SetNote(kLeftNote, left.Bytes());
+    slot.SetNote(kLeftNote, left.Bytes());
 }
 
 int CSettingsSet::ChangedSinceLeft(const CWorkProgress& progress) const
@@ -129,55 +158,113 @@ void CSettingsSet::Discard() const
     CSnapshotSlot(m_nSlot).Discard();
 }
 
-bool CSettingsSet::Undo() const
+std::vector<CGeneration> CSettingsSet::History() const
 {
-    return CSnapshotSlot(m_nSlot).Undo();
+    return CSnapshotSlot(m_nSlot).History();
 }
 
 bool CSettingsSet::HasPrevious() const
 {
-    return CSnapshotSlot(m_nSlot).HasPrevious();
+    return History().size() > 1;
+}
+
+bool CSettingsSet::BringBack(int n, CSettingsFailure* failure) const
+{
+    CSnapshotSlot slot(m_nSlot);
+    std::vector<CGeneration> history = slot.History();
+    auto generation = history.begin();
+    while (generation != history.end() && (generation->number == 0 || (n && generation->number != n)))
+        ++generation;
+    if (generation == history.end())
+        return false;
+    // Another key's settings put in place of this key's would be restored
+    // into it (an earlier build's generation names none).
+    if (!generation->settingsName.empty() && !SameSettingsName(generation->settingsName, m_strSettingsName)) {
+        if (failure)
+            *failure = {CSettingsFailure::OTHER_KEY, Widen(generation->settingsName)};
+        return false;
+    }
+    return slot.BringBack(generation->number);
+}
+
+bool CSettingsSet::SetKept(int n, bool kept) const
+{
+    return CSnapshotSlot(m_nSlot).SetKept(n, kept);
+}
+
+bool CSettingsSet::RemoveGeneration(int n) const
+{
+    return CSnapshotSlot(m_nSlot).RemoveGeneration(n);
 }
 
 bool CSettingsSet::CreateEmpty() const
 {
-    return CSnapshotSlot(m_nSlot).Replace([](HKEY, CSnapshotSecurity*) { return true; });
+    CSnapshotSlot slot(m_nSlot);
+    CRegKey staging;
+    CGeneration empty;
+    empty.settingsName = m_strSettingsName;
+    empty.size.known = true;
+    if (slot.CreateStagingKey(staging, std::wstring()) != ERROR_SUCCESS)
+        return false;
+    staging.Close();
+    return slot.Commit(REASON_EARLIER, empty);
 }
 
 bool CSettingsSet::CopyTo(int slot) const
 {
+    CSnapshotSlot from(m_nSlot), to(slot);
     CRegKey source;
-    if (CSnapshotSlot(m_nSlot).Open(source) != ERROR_SUCCESS)
-        return false;
+    CGeneration copy;
+    copy.settingsName = m_strSettingsName;
     CTreeWalk walk;
-    return CSnapshotSlot(slot).Replace([&](HKEY staging, CSnapshotSecurity* security) {
-        return CopyIntoSnapshot(source, staging, security, walk);
-    }, RegistryKeyClass(source));
+    return from.Open(source) == ERROR_SUCCESS && to.IsValid() && CopyIntoStaging(to, source, walk, &copy)
+        && to.Commit(REASON_EARLIER, copy);
 }
 
-bool CSettingsSet::Export(const std::wstring& path, const CWorkProgress& progress) const
+bool CSettingsSet::Export(const std::wstring& path, const CWorkProgress& progress, int n) const
 {
     CRegKey snapshot;
-    return CSnapshotSlot(m_nSlot).Open(snapshot) == ERROR_SUCCESS
+    return CSnapshotSlot(m_nSlot).Open(snapshot, n) == ERROR_SUCCESS
         && ExportRegFile(snapshot, RegFileRoot(m_strSettingsName), path, progress);
+}
+
+bool CSettingsSet::ExportDifference(int n, const std::wstring& path, const CWorkProgress& progress) const
+{
+    CSnapshotSlot slot(m_nSlot);
+    CRegKey current, generation;
+    return n > 0 && slot.Open(current) == ERROR_SUCCESS && slot.Open(generation, n) == ERROR_SUCCESS
+        && ExportRegDifference(current, generation, RegFileRoot(m_strSettingsName), path, progress);
 }
 
 bool CSettingsSet::Import(const std::wstring& path, RegFileError* error, const CWorkProgress& progress) const
 {
     *error = RegFileError();
-    if (CSnapshotSlot(m_nSlot).Replace([&](HKEY staging, CSnapshotSecurity* security) {
-            if (!ImportRegFile(path, staging, error, progress))
-                return false;
-            // Another program's settings would become this entry's.
-            if (!RootNamesSettings(error->root, m_strSettingsName)) {
-                error->kind = RegFileError::OTHER_KEY;
-                return false;
-            }
-            if (security)
-                security->Apply(staging);
-            return true;
-        }))
+    CSnapshotSlot slot(m_nSlot);
+    CRegKey staging;
+    CGeneration imported;
+    imported.settingsName = m_strSettingsName;
+    bool filled = slot.CreateStagingKey(staging, std::wstring()) == ERROR_SUCCESS
+        && ImportRegFile(path, staging, error, progress);
+    // Another program's settings would become this entry's.
+    if (filled && !RootNamesSettings(error->root, m_strSettingsName)) {
+        error->kind = RegFileError::OTHER_KEY;
+        filled = false;
+    }
+    if (filled) {
+        // Measured as the copy would have, and made private as it would.
+        CKeyTreeRecord record;
+        CTreeWalk walk;
+        walk.record = &record;
+        filled = WalkRegistryTree(staging, walk);
+        imported.size.keys = record.Count().keys, imported.size.values = record.Count().values;
+        imported.size.bytes = record.Count().bytes, imported.size.known = filled;
+        if (slot.Security())
+            slot.Security()->Apply(staging);
+    }
+    staging.Close();
+    if (filled && slot.Commit(REASON_IMPORT, imported))
         return true;
+    slot.DiscardStaging();
     if (error->kind == RegFileError::NONE)
         error->kind = RegFileError::WRITE_FAILED;
     return false;

@@ -1,48 +1,92 @@
-// One slot of the store's snapshots: Save\<slot>, with the settings its last
-// capture replaced kept beside it as its previous settings (Save\<slot>.prev).
-// A snapshot is replaced in one step (registry/StagedKey.h): however the
-// process ends, a slot holds a whole snapshot.
+// One slot of the store's snapshots: the set of settings in use for one
+// entry (its key tree Save\<slot> in the store, and its folder of settings
+// files below the user's local application data) and its generations, each
+// replaced in one step (settings/Staging.h). However the process ends, the
+// slot holds a whole set in use and whole generations.
+//
+// A new set is built in the staging trees (StagingKey, StagingFolder) and
+// then put in use or kept aside; what it replaces becomes a generation, and
+// the generations beyond the history's depth go, oldest first, but for those
+// marked kept.
 #pragma once
 #include <windows.h>
-#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+#include "framework/Scoped.h"
+#include "settings/Generation.h"
+#include "settings/SnapshotSecurity.h"
 
-class CRegKey;
-class CSnapshotSecurity;
+class CStaging;
 
 class CSnapshotSlot {
 public:
-    // Fills the staging key of a snapshot. security is NULL where snapshots
-    // need no access of their own; otherwise every key below staging must
-    // get it (staging has it already).
-    typedef std::function<bool(HKEY staging, CSnapshotSecurity* security)> Fill;
+    // Puts right what an interrupted step left in the slot.
+    explicit CSnapshotSlot(int slot);
+    ~CSnapshotSlot();
+    CSnapshotSlot(const CSnapshotSlot&) = delete;
+    CSnapshotSlot& operator=(const CSnapshotSlot&) = delete;
 
-    explicit CSnapshotSlot(int slot) : m_nSlot(slot) {}
-    // Slots are positive; any other number names no slot.
-    bool IsValid() const { return m_nSlot > 0; }
+    // A positive slot of a store that opens.
+    bool IsValid() const { return m_pStaging != nullptr; }
+    int Number() const { return m_nSlot; }
 
-    // Replaces the snapshot with what fill builds, its top key of keyClass;
-    // the snapshot it replaces becomes the previous settings. False, with
-    // the slot as it was, when fill failed.
-    bool Replace(const Fill& fill, const std::wstring& keyClass = std::wstring()) const;
-    // Opens the snapshot for reading, after putting right what an
-    // interrupted replacement left.
-    LONG Open(CRegKey& snapshot) const;
-    // Holds a snapshot, previous settings or what an interrupted replacement
-    // left: it may be the last copy of someone's settings.
+    // The key tree of the set in use (n 0) or of generation n, for reading.
+    LONG Open(CRegKey& tree, int n = 0) const;
+    // The folder of the settings files of the set in use (n 0) or of
+    // generation n; it need not exist.
+    std::wstring FilesFolder(int n = 0) const;
+
+    // The staging key, made anew with the snapshots' access and keyClass;
+    // every key made below it must get Security() where that is not NULL.
+    LONG CreateStagingKey(CRegKey& staging, const std::wstring& keyClass);
+    CSnapshotSecurity* Security() { return m_pSecurity.get(); }
+    // The staging folder's path, below a folder that exists and is private.
+    std::wstring StagingFolder();
+    // Removes what was built and not put in use.
+    void DiscardStaging();
+
+    // The staged set is put in use, described by current (its size and
+    // settings name); the set it replaces becomes a generation made now for
+    // reason. False, with the slot as it was, when that could not be done.
+    bool Commit(DWORD reason, const CGeneration& current);
+    // The staged set becomes a generation of its own, made now for reason;
+    // the set in use stays.
+    bool KeepAside(DWORD reason, const CGeneration& kept);
+    // Generation n is put in use; the set in use becomes a generation (why:
+    // undo), so that this too can be undone.
+    bool BringBack(int n);
+    bool SetKept(int n, bool kept);
+    bool RemoveGeneration(int n);
+    // The set in use first, then the generations, newest first.
+    std::vector<CGeneration> History() const;
+
+    // Holds a set, a generation or what an interrupted step left: it may be
+    // the last copy of someone's settings, and is never given to another
+    // entry.
     bool IsTaken() const;
-    // Removes the snapshot and its previous settings.
-    void Discard() const;
-    // Swaps the snapshot with its previous settings; again, swaps back.
-    bool Undo() const;
-    bool HasPrevious() const;
+    // Removes the set in use and every generation.
+    void Discard();
 
-    // What the launcher notes about the slot beside it (Save\<slot>.notes),
-    // as private as the snapshot itself; gone with it.
-    bool SetNote(const wchar_t* name, const std::vector<BYTE>& bytes) const;
+    // What the launcher notes about the slot beside it, as private as the
+    // snapshot itself; gone with it.
+    bool SetNote(const wchar_t* name, const std::vector<BYTE>& bytes);
     bool GetNote(const wchar_t* name, std::vector<BYTE>* bytes) const;
 
 private:
+    bool ReadGeneration(int n, CGeneration* generation) const;
+    int NextNumber() const;
+    void ConvertEarlierHistory();
+    void Prune();
+
     int m_nSlot;
+    std::string m_strName;
+    CRegKey m_snapshots;
+    std::wstring m_strFilesRoot;
+    std::unique_ptr<CSnapshotSecurity> m_pSecurity;
+    std::unique_ptr<CStaging> m_pStaging;
 };
+
+// How many generations a slot keeps besides its set in use and those marked
+// kept: the profile value HistoryDepth, 10 without it, 0 to 100.
+int HistoryDepth();

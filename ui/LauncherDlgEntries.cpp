@@ -19,9 +19,9 @@ CJobRunner::CJobInfo CaptureInfo(const CProgramEntry& entry)
     return CJobRunner::CJobInfo(IDS_PROGRESS_CAPTURE, Widen(FieldText(entry.m_szRegistry)), true, true);
 }
 
-CJob::Work CaptureWork(const std::shared_ptr<const CProgramEntry>& entry)
+CJob::Work CaptureWork(const std::shared_ptr<const CProgramEntry>& entry, DWORD reason)
 {
-    return [entry](CJob& job) { return entry->CaptureSnapshot(job.Progress()) != 0; };
+    return [entry, reason](CJob& job) { return entry->CaptureSnapshot(reason, job.Progress()) != 0; };
 }
 }
 
@@ -37,7 +37,7 @@ void CLauncherDlg::OnNewEntry()
     auto entry = std::make_shared<CWorkingCopy>();
     entry->CopyFrom(dialog.m_entry);
     entry->m_nSaveSlot = m_pProgramList->FirstFreeSnapshotSlot();
-    m_pRunner->Run(CaptureInfo(*entry), CaptureWork(entry), [this, entry](const CJob& job) {
+    m_pRunner->Run(CaptureInfo(*entry), CaptureWork(entry, REASON_REACQUIRE), [this, entry](const CJob& job) {
         if (job.Failed())
             TellFailure(IDS_CAPTURE_FAILED);
         if (!job.Succeeded())
@@ -66,10 +66,10 @@ void CLauncherDlg::OnEntryProperties()
         return;
     }
     // Other settings: the entry takes its first snapshot of them, as a new
-    // entry does; the old settings' snapshot stays as its previous settings.
+    // entry does; the old settings' snapshot stays as a generation.
     auto edited = std::make_shared<CWorkingCopy>();
     edited->CopyFrom(dialog.m_entry);
-    m_pRunner->Run(CaptureInfo(*edited), CaptureWork(edited), [this, index, edited](const CJob& job) {
+    m_pRunner->Run(CaptureInfo(*edited), CaptureWork(edited, REASON_KEY_CHANGED), [this, index, edited](const CJob& job) {
         if (job.Succeeded()) {
             m_pProgramList->Replace(index, *edited);
             RefreshRow(index);
@@ -146,7 +146,7 @@ void CLauncherDlg::OnReacquire()
     std::string question = FieldText(entry->m_szRegistry) + LoadStr(IDS_CONFIRM_REACQUIRE);
     if (Ask(question, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    m_pRunner->Run(CaptureInfo(*entry), CaptureWork(entry), [this](const CJob& job) {
+    m_pRunner->Run(CaptureInfo(*entry), CaptureWork(entry, REASON_REACQUIRE), [this](const CJob& job) {
         if (job.Failed())
             TellFailure(IDS_CAPTURE_FAILED);
     });

@@ -38,8 +38,8 @@ ILaunchWindow::Answer CLauncherDlg::AskChangedOutside(int slot, CSettingsSet* ta
         return DISCARD;
     std::string question = FormatStr(IDS_CHANGED_OUTSIDE, {FieldText(m_pLaunched->m_szRegistry),
                                                             FieldText(leftBy->m_szTitle)});
-    int answer = Ask(question, MB_YESNOCANCEL | MB_ICONQUESTION);
     *takeInto = leftBy->Settings();
+    int answer = Ask(question, MB_YESNOCANCEL | MB_ICONQUESTION);
     return answer == IDYES ? TAKE_IN : answer == IDNO ? DISCARD : CANCEL;
 }
 

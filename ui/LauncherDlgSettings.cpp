@@ -4,6 +4,7 @@
 #include "framework/FileDialog.h"
 #include "framework/Text.h"
 #include "resources/resource.h"
+#include "ui/FailureText.h"
 
 namespace {
 const DWORD kFileDialogFlags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
@@ -33,10 +34,12 @@ void CLauncherDlg::OnUndoCapture(const CProgramEntry& entry)
     if (!settings.HasPrevious() || Ask(FieldText(entry.m_szTitle) + LoadStr(IDS_CONFIRM_UNDO),
                                        MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
+    auto failure = std::make_shared<CSettingsFailure>();
     m_pRunner->Run(CJobRunner::CJobInfo(IDS_PROGRESS_UNDO, Widen(settings.SettingsName()), false, true),
-                   [settings](CJob&) { return settings.Undo(); }, [this](const CJob& job) {
+                   [settings, failure](CJob&) { return settings.BringBack(0, failure.get()); },
+                   [this, failure](const CJob& job) {
                        if (job.Failed())
-                           TellFailure(IDS_UNDO_FAILED);
+                           Tell(FailureText(IDS_UNDO_FAILED, *failure));
                    });
 }
 

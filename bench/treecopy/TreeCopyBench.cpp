@@ -744,7 +744,7 @@ int main(int argc, char** argv)
         Block cap, res;
         RunBlock(std::string(tree.name) + ": capture, HKCU settings key -> HKLM snapshot slot", tree, src, captureSlot,
                  MethodsFor(tree, src, captureSlot, capturePrevious, "CaptureSnapshot",
-                            [capture] { return capture->CaptureSnapshot(); }),
+                            [capture] { return capture->CaptureSnapshot(REASON_REACQUIRE); }),
                  cap);
         blocks.push_back(std::move(cap));
         RemoveTree(capturePrevious);

@@ -7,6 +7,7 @@
 // Windows). HKEY_CURRENT_USER\Software is one key in both views.
 #pragma once
 #include <windows.h>
+#include <functional>
 
 class CRegKey;
 
@@ -31,3 +32,11 @@ LONG OpenStore(CRegKey& store, REGSAM access, bool create);
 // machine-wide store, as that launcher saw them; else as a copy of a
 // readable machine-wide one. Those are only read. Returns the root.
 HKEY SelectStoreRoot();
+
+// The entry list (ENTRIES_KEY below the store key), replaced whole in one
+// step (settings/Staging.h). OpenEntryList opens it for reading: after a
+// recovery where the store may be written, else as a recovery would leave it.
+LONG OpenEntryList(HKEY store, bool writable, CRegKey& entries);
+// Replaces the list with what fill writes into the empty staging key; false,
+// with the list as it was, when fill failed.
+bool ReplaceEntryList(HKEY store, const std::function<bool(HKEY staging)>& fill);

@@ -1,10 +1,11 @@
-#include "registry/Store.h"
+#include "settings/Store.h"
 #include <cwchar>
 #include <set>
 #include <string>
 #include "framework/Scoped.h"
 #include "registry/RegistryTree.h"
-#include "registry/StagedKey.h"
+#include "framework/Text.h"
+#include "settings/Staging.h"
 
 const char STORE_PATH[] = "Software\\Varnolite\\Cobweld";
 const char ENTRIES_KEY[] = "Info";
@@ -60,13 +61,13 @@ void SeedUserStore()
     CRegKey user, virtualStore, machine, entries;
     if (user.Create(HKEY_CURRENT_USER, STORE_PATH) != ERROR_SUCCESS)
         return;
-    RecoverKeyTree(user, ENTRIES_KEY, false);
-    if (RegistryKeyExists(user, ENTRIES_KEY))
+    CRegKey existing;
+    if (OpenEntryList(user, true, existing) == ERROR_SUCCESS)
         return;
     bool virtualized = virtualStore.Open(HKEY_CURRENT_USER, VIRTUAL_STORE_PATH) == ERROR_SUCCESS
-        && OpenRecoveredKeyTree(virtualStore, ENTRIES_KEY, entries) == ERROR_SUCCESS;
+        && OpenEntryList(virtualStore, false, entries) == ERROR_SUCCESS;
     OpenStoreBelow(HKEY_LOCAL_MACHINE, machine, KEY_READ, false);
-    if (!virtualized && (!machine.IsOpen() || OpenRecoveredKeyTree(machine, ENTRIES_KEY, entries) != ERROR_SUCCESS))
+    if (!virtualized && (!machine.IsOpen() || OpenEntryList(machine, false, entries) != ERROR_SUCCESS))
         return;
     // Windows showed the 32-bit launcher its virtualized keys over the
     // machine-wide ones: a snapshot it never wrote again is machine-wide only.
@@ -79,7 +80,7 @@ void SeedUserStore()
             == ERROR_SUCCESS
         && copy.Create(user, LEFT_BY_KEY) == ERROR_SUCCESS)
         CopyRegistryTree(leftBy, copy);
-    ReplaceKeyTree(user, ENTRIES_KEY, [&](HKEY staging) { return CopyRegistryTree(entries, staging) != 0; }, false);
+    ReplaceEntryList(user, [&](HKEY staging) { return CopyRegistryTree(entries, staging) != 0; });
 }
 
 } // namespace
@@ -107,4 +108,39 @@ HKEY SelectStoreRoot()
         SeedUserStore();
     }
     return g_hStoreRoot;
+}
+
+namespace {
+CStaging EntryListStaging(HKEY store)
+{
+    std::vector<std::unique_ptr<CTreePlace>> places;
+    places.push_back(KeyTreePlace(store));
+    return CStaging(store, ENTRIES_KEY, std::move(places), false);
+}
+}
+
+LONG OpenEntryList(HKEY store, bool writable, CRegKey& entries)
+{
+    if (writable) {
+        EntryListStaging(store).Recover();
+        return entries.Open(store, ENTRIES_KEY);
+    }
+    std::string kept = RecoveredTreeName(store, ENTRIES_KEY, false);
+    return kept.empty() ? ERROR_FILE_NOT_FOUND : entries.Open(store, kept.c_str());
+}
+
+bool ReplaceEntryList(HKEY store, const std::function<bool(HKEY staging)>& fill)
+{
+    CStaging staging = EntryListStaging(store);
+    staging.Recover();
+    const std::string name = CStaging::NewName(ENTRIES_KEY);
+    {
+        CRegKey built;
+        if (built.Create(store, Widen(name).c_str()) != ERROR_SUCCESS || !fill(built)) {
+            built.Close();
+            DeleteRegistryTree(store, name.c_str());
+            return false;
+        }
+    }
+    return staging.Replace(0);
 }
