@@ -272,5 +272,5 @@ bool CSettingsSet::Import(const std::wstring& path, RegFileError* error, const C
 
 bool IsSnapshotSlotTaken(int slot)
 {
-    return CSnapshotSlot(slot).IsTaken();
+    return CSnapshotSlot(slot, false).IsTaken();
 }

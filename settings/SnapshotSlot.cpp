@@ -76,7 +76,8 @@ int HistoryDepth()
     return std::min(std::max(depth, 0), kMostHistoryDepth);
 }
 
-CSnapshotSlot::CSnapshotSlot(int slot) : m_nSlot(slot), m_strName(std::to_string(slot)), m_strFilesRoot(FilesRoot())
+CSnapshotSlot::CSnapshotSlot(int slot, bool recover)
+    : m_nSlot(slot), m_strName(std::to_string(slot)), m_strFilesRoot(FilesRoot())
 {
     CRegKey store;
     if (slot <= 0 || OpenStore(store, KEY_READ | KEY_WRITE, true) != ERROR_SUCCESS
@@ -90,8 +91,10 @@ CSnapshotSlot::CSnapshotSlot(int slot) : m_nSlot(slot), m_strName(std::to_string
     places.push_back(FolderTreePlace(m_strFilesRoot));
     m_pStaging = std::make_unique<CStaging>(m_snapshots, m_strName, std::move(places), true,
                                             m_pSecurity ? m_pSecurity->Get() : nullptr);
-    m_pStaging->Recover();
-    ConvertEarlierHistory();
+    if (recover) {
+        m_pStaging->Recover();
+        ConvertEarlierHistory();
+    }
 }
 
 CSnapshotSlot::~CSnapshotSlot() = default;

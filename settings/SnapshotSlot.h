@@ -21,8 +21,9 @@ class CStaging;
 
 class CSnapshotSlot {
 public:
-    // Puts right what an interrupted step left in the slot.
-    explicit CSnapshotSlot(int slot);
+    // Puts right what an interrupted step left in the slot, unless it is
+    // only looked at (recover false: it may not be the caller's to change).
+    explicit CSnapshotSlot(int slot, bool recover = true);
     ~CSnapshotSlot();
     CSnapshotSlot(const CSnapshotSlot&) = delete;
     CSnapshotSlot& operator=(const CSnapshotSlot&) = delete;
