@@ -1,21 +1,24 @@
-// Shared by the benchmark programs: a QueryPerformanceCounter clock, the
-// collection of repetitions into median and minimum, child processes, and a
-// digest of a key tree that tells whether two trees hold the same things.
+// Shared by the benchmark programs: their arguments, a QueryPerformanceCounter
+// clock, repetitions run in rounds and collected into median and minimum, and
+// the tables they print. What they set up and check comes from the tests' kit
+// (tests/driver/Driver.h).
 #pragma once
 #include <windows.h>
-#include <cstring>
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace bench {
 
-// The arguments every benchmark takes: a results file, and --quick.
+// The arguments every benchmark takes: a results file, --quick, and
+// --tree NAME (bench_treecopy's only).
 struct Arguments {
     const char* resultsPath = nullptr;
     bool quick = false;
+    const char* tree = nullptr;
 };
 inline Arguments ParseArguments(int argc, char** argv)
 {
@@ -23,6 +26,8 @@ inline Arguments ParseArguments(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0)
             arguments.quick = true;
+        else if (std::strcmp(argv[i], "--tree") == 0 && i + 1 < argc)
+            arguments.tree = argv[++i];
         else
             arguments.resultsPath = argv[i];
     }
@@ -39,6 +44,19 @@ inline double NowMs()
     LARGE_INTEGER now;
     ::QueryPerformanceCounter(&now);
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+inline std::string Format(const char* fmt, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, fmt, value);
+    return text;
+}
+
+// Milliseconds with three significant places below 1 ms.
+inline std::string FormatMs(double ms)
+{
+    return Format(ms >= 100 ? "%.0f" : ms >= 10 ? "%.1f" : ms >= 1 ? "%.2f" : "%.4f", ms);
 }
 
 // The timings of one method on one workload.
@@ -66,26 +84,11 @@ struct Series {
         return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
     }
     double Min() const { return ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end()); }
+    // The table's cells.
+    std::string MedianText() const { return ms.empty() ? "FAILED" : FormatMs(Median()); }
+    std::string MinText() const { return ms.empty() ? "-" : FormatMs(Min()); }
+    std::string NoteText() const { return failed ? "FAILED: " + note : ""; }
 };
-
-inline std::string Format(const char* fmt, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, fmt, value);
-    return text;
-}
-
-// Milliseconds with three significant places below 1 ms.
-inline std::string FormatMs(double ms)
-{
-    if (ms >= 100)
-        return Format("%.0f", ms);
-    if (ms >= 10)
-        return Format("%.1f", ms);
-    if (ms >= 1)
-        return Format("%.2f", ms);
-    return Format("%.4f", ms);
-}
 
 inline std::string FormatRatio(const Series& s, const Series* base)
 {
@@ -94,140 +97,55 @@ inline std::string FormatRatio(const Series& s, const Series* base)
     return Format("%.3gx", s.Median() / base->Median());
 }
 
-// Runs a command line with no window and no console output and waits for it.
-// Returns the exit code, or -1 when the program could not be started.
-inline long RunChild(const std::string& commandLine)
-{
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE nul = ::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                               OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = nul;
-    si.hStdOutput = nul;
-    si.hStdError = nul;
-    PROCESS_INFORMATION pi = {};
-    std::vector<char> cmd(commandLine.begin(), commandLine.end());
-    cmd.push_back('\0');
-    BOOL started = ::CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                    nullptr, &si, &pi);
-    if (nul != INVALID_HANDLE_VALUE)
-        ::CloseHandle(nul);
-    if (!started)
-        return -1;
-    ::WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 0;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return static_cast<long>(code);
-}
-
-// What a key tree holds, independent of enumeration order: the number of keys
-// and values, the bytes of data, and a sum of per-value hashes over the
-// value's path below the root, name, type and data. Key classes are left out
-// (a regedit round trip does not carry them).
-struct TreeDigest {
-    uint64_t keys = 0;
-    uint64_t values = 0;
-    uint64_t bytes = 0;
-    uint64_t hash = 0;
-    bool readable = true;
-
-    bool operator==(const TreeDigest& o) const
-    {
-        return readable && o.readable && keys == o.keys && values == o.values && bytes == o.bytes && hash == o.hash;
-    }
-    std::string Describe() const
-    {
-        char text[160];
-        std::snprintf(text, sizeof text, "%llu keys, %llu values, %llu bytes%s", (unsigned long long)keys,
-                      (unsigned long long)values, (unsigned long long)bytes, readable ? "" : " (unreadable)");
-        return text;
-    }
+// One method on one workload. Only run is timed; set-up comes before it, and
+// finish after every repetition, also a failed one (it cleans up and checks
+// the result of repetition rep). Each returns "" or what went wrong; the
+// first fault ends the series.
+struct Trial {
+    Series series;
+    std::function<std::string()> setUp, run;
+    std::function<std::string(int rep)> finish;
+    int inner = 1; // calls of the method in one run: the time is divided by it
 };
 
-inline uint64_t Fnv(uint64_t h, const void* data, size_t size)
+// Repetitions in rounds, each trial's next one in every round. rotate: each
+// round starts with another trial, so that none always follows the same
+// neighbour. verbose: every repetition's times are told as it ends.
+inline void RunRounds(std::vector<Trial>& trials, const std::string& title, bool rotate, bool verbose = false)
 {
-    const unsigned char* p = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < size; ++i) {
-        h ^= p[i];
-        h *= 1099511628211ULL;
-    }
-    return h;
-}
-
-// name holds 16,384 characters, the longest value name.
-inline void DigestKey(HKEY key, const std::string& path, TreeDigest& d, std::vector<BYTE>& data, char* name)
-{
-    d.keys++;
-    const DWORD nameSize = 16384;
-    for (DWORD i = 0;; ++i) {
-        DWORD nameLen = nameSize, type = 0, size = static_cast<DWORD>(data.size());
-        LONG rc = ::RegEnumValueA(key, i, name, &nameLen, nullptr, &type, data.data(), &size);
-        if (rc == ERROR_MORE_DATA) {
-            data.resize(size + 1);
-            --i;
-            continue;
+    int rounds = 0;
+    for (const Trial& trial : trials)
+        rounds = std::max(rounds, trial.series.plannedReps);
+    for (int rep = 0; rep < rounds; ++rep) {
+        for (size_t k = 0; k < trials.size(); ++k) {
+            Trial& trial = trials[rotate ? (k + rep) % trials.size() : k];
+            Series& s = trial.series;
+            if (rep >= s.plannedReps || s.failed)
+                continue;
+            const double set = NowMs();
+            std::string err = trial.setUp ? trial.setUp() : "";
+            const double t0 = NowMs();
+            if (err.empty())
+                err = trial.run();
+            const double t1 = NowMs();
+            if (verbose)
+                std::fprintf(stderr, "  %s: %s: set-up %.0f ms, run %.0f ms\n", title.c_str(), s.method.c_str(), t0 - set,
+                             t1 - t0);
+            const std::string finished = trial.finish ? trial.finish(rep) : "";
+            if (err.empty() && finished.empty())
+                s.ms.push_back((t1 - t0) / trial.inner);
+            else
+                s.Fail(err.empty() ? finished : err);
         }
-        if (rc == ERROR_NO_MORE_ITEMS)
-            break;
-        if (rc != ERROR_SUCCESS) {
-            d.readable = false;
-            return;
-        }
-        uint64_t h = Fnv(14695981039346656037ULL, path.data(), path.size());
-        h = Fnv(h, "|", 1);
-        h = Fnv(h, name, nameLen);
-        h = Fnv(h, &type, sizeof type);
-        h = Fnv(h, data.data(), size);
-        d.values++;
-        d.bytes += size;
-        d.hash += h;
+        std::fprintf(stderr, "  %s: round %d of %d\r", title.c_str(), rep + 1, rounds);
     }
-    for (DWORD j = 0;; ++j) {
-        DWORD nameLen = nameSize;
-        LONG rc = ::RegEnumKeyExA(key, j, name, &nameLen, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            break;
-        if (rc != ERROR_SUCCESS) {
-            d.readable = false;
-            return;
-        }
-        HKEY sub;
-        if (::RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) {
-            d.readable = false;
-            return;
-        }
-        DigestKey(sub, path + "\\" + name, d, data, name);
-        ::RegCloseKey(sub);
-    }
-}
-
-inline TreeDigest Digest(HKEY root, const std::string& path)
-{
-    TreeDigest d;
-    HKEY key;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        d.readable = false;
-        return d;
-    }
-    std::vector<BYTE> data(1 << 20);
-    std::vector<char> name(16384);
-    DigestKey(key, "", d, data, name.data());
-    ::RegCloseKey(key);
-    return d;
+    std::fprintf(stderr, "\n");
 }
 
 // Writes text to the console and to the results file, if one is open.
 class Output {
 public:
-    explicit Output(const char* path)
-    {
-        if (path && *path)
-            m_file = std::fopen(path, "a");
-    }
+    explicit Output(const char* path) : m_file(path && *path ? std::fopen(path, "a") : nullptr) {}
     ~Output()
     {
         if (m_file)
@@ -238,18 +156,13 @@ public:
 
     void Line(const std::string& text)
     {
-        std::fputs(text.c_str(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-        if (m_file) {
-            std::fputs(text.c_str(), m_file);
-            std::fputc('\n', m_file);
-            std::fflush(m_file);
-        }
+        for (FILE* to : {stdout, m_file})
+            if (to)
+                std::fprintf(to, "%s\n", text.c_str()), std::fflush(to);
     }
 
 private:
-    FILE* m_file = nullptr;
+    FILE* m_file;
 };
 
 // Left-aligned columns of a plain-text table.

@@ -4,29 +4,28 @@
 // take twice the time, the time per item stay). Beside it: the same keys
 // and values written with RegSetValueExW in the file's order, as a reader
 // that writes each line as it comes does; Wine's own "reg import"; and
-// Snapshot::Import, the whole command a user gives (the file into a
+// CSettingsSet::Import, the whole command a user gives (the file into a
 // snapshot slot of the store). Every result is checked against the file.
 //
 // Usage: bench_regimport [results-file] [--quick]
 #include <windows.h>
-#include <cstdio>
+#include <cwchar>
 #include <cstring>
-#include <functional>
-#include <string>
-#include <vector>
 
 #include "bench/common/BenchCommon.h"
+#include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "registry/RegFile.h"
 #include "settings/SettingsSet.h"
+#include "tests/driver/Driver.h"
 
 using namespace bench;
+using namespace driver;
 
 namespace {
 
-const wchar_t kBenchKey[] = L"Software\\CobweldBench\\Import";
+const char kBenchKey[] = "Software\\CobweldBench\\Import";
 const int kSlot = 9200;
-const char kSlotPath[] = "Software\\WOW6432Node\\Varnolite\\Cobweld\\Save\\9200";
 
 // One value as the file holds it and as RegSetValueExW takes it.
 struct Value {
@@ -125,50 +124,41 @@ std::wstring RegText(const std::vector<KeyData>& keys, const std::wstring& rootN
     return out;
 }
 
-bool WriteFileText(const std::wstring& path, const std::wstring& text)
-{
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t)), written = 0;
-    bool ok = ::WriteFile(file, text.data(), size, &written, nullptr) && written == size;
-    ::CloseHandle(file);
-    return ok;
-}
-
-std::wstring TempPath(const wchar_t* name)
-{
-    wchar_t dir[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, dir);
-    return std::wstring(dir) + name;
-}
-
-// A fresh, empty destination key.
-HKEY FreshKey(const std::wstring& path)
-{
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
-    HKEY key = nullptr;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    return key;
-}
-
 std::string DirectWrite(HKEY root, const std::vector<KeyData>& keys)
 {
     for (const KeyData& key : keys) {
-        HKEY h = root;
-        if (!key.path.empty() &&
-            ::RegCreateKeyExW(root, key.path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr) != ERROR_SUCCESS)
+        CRegKey sub;
+        if (!key.path.empty() && sub.Create(root, key.path.c_str(), KEY_SET_VALUE) != ERROR_SUCCESS)
             return "RegCreateKeyExW failed";
         for (const Value& v : key.values)
-            if (::RegSetValueExW(h, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size())) !=
-                ERROR_SUCCESS)
+            if (::RegSetValueExW(sub.IsOpen() ? HKEY(sub) : root, v.name.c_str(), 0, v.type, v.data.data(),
+                                 static_cast<DWORD>(v.data.size())) != ERROR_SUCCESS)
                 return "RegSetValueExW failed";
-        if (h != root)
-            ::RegCloseKey(h);
     }
     return "";
 }
+
+// ---------------------------------------------------------------------------
+// The launcher's code: every call into it is here.
+
+// The entry whose snapshot the files go into: its settings key is where
+// the files' root lies.
+CSettingsSet Set() { return CSettingsSet("CobweldBench\\Import\\Dest", kSlot); }
+std::string Failure(bool imported, const RegFileError& error)
+{
+    return imported ? "" : "error " + std::to_string(error.kind) + " line " + std::to_string(error.line);
+}
+std::string OurImport(const std::wstring& file, HKEY key)
+{
+    RegFileError error;
+    return Failure(ImportRegFile(file, key, &error), error);
+}
+std::string OurSnapshotImport(const std::wstring& file)
+{
+    RegFileError error;
+    return Failure(Set().Import(file, &error), error);
+}
+void OurDiscard() { Set().Discard(); }
 
 struct Workload {
     std::string name;
@@ -181,9 +171,8 @@ struct Workload {
 int main(int argc, char** argv)
 {
     const Arguments arguments = ParseArguments(argc, argv);
-    const bool quick = arguments.quick;
     Output out(arguments.resultsPath);
-    const int reps = quick ? 1 : 3;
+    const int reps = arguments.quick ? 1 : 3;
 
     std::vector<Workload> workloads;
     for (int count : {20000, 40000})
@@ -191,86 +180,55 @@ int main(int argc, char** argv)
     for (int count : {20000, 40000})
         workloads.push_back({"subkeys of 3 values", count, ManyKeys(count)});
 
-    const std::wstring dest = std::wstring(kBenchKey) + L"\\Dest";
-    const std::wstring file = TempPath(L"cobweld-bench-import.reg");
+    const std::string dest = std::string(kBenchKey) + "\\Dest";
+    const std::wstring file = _wgetenv(L"TEMP") + std::wstring(L"\\cobweld-bench-import.reg");
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"file", "count", "method", "reps", "median ms", "min ms", "us per item", "x file order", "note"});
     for (const Workload& w : workloads) {
-        const std::wstring rootName = L"HKEY_CURRENT_USER\\" + dest;
-        if (!WriteFileText(file, RegText(w.keys, rootName))) {
+        const std::wstring text = RegText(w.keys, L"HKEY_CURRENT_USER\\" + Widen(dest));
+        if (!WriteBytes(file, std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)))) {
             out.Line("cannot write " + Narrow(file));
             return 1;
         }
-        TreeDigest expected;
-        {
-            HKEY key = FreshKey(dest);
-            DirectWrite(key, w.keys);
-            ::RegCloseKey(key);
-            expected = Digest(HKEY_CURRENT_USER, Narrow(dest));
-        }
-        struct Method {
-            std::string name;
-            int reps;
-            std::function<std::string()> run;
-            Series s;
+        // Each method starts with an empty destination key and an empty slot.
+        CRegKey key;
+        auto fresh = [&] {
+            OurDiscard();
+            DeleteTree(HKEY_CURRENT_USER, dest);
+            return key.Create(HKEY_CURRENT_USER, Widen(dest).c_str(), KEY_ALL_ACCESS) ? "cannot create the key" : "";
         };
-        HKEY key = nullptr;
-        std::vector<Method> methods;
-        methods.push_back({"RegSetValueExW in file order", reps, [&] { return DirectWrite(key, w.keys); }, {}});
-        methods.push_back({"ImportRegFile", reps, [&] {
-                               RegFileError error;
-                               return ImportRegFile(file, key, &error)
-                                          ? std::string()
-                                          : "error " + std::to_string(error.kind) + " line " + std::to_string(error.line);
-                           }, {}});
-        methods.push_back({"reg import", 1, [&] {
-                               long code = RunChild("reg.exe import \"" + Narrow(file) + "\"");
-                               return code == 0 ? std::string() : "reg.exe exited with " + std::to_string(code);
-                           }, {}});
-        methods.push_back({"Snapshot::Import (into a slot)", reps, [&] {
-                               RegFileError error;
-                               return CSettingsSet("CobweldBench\\Import\\Dest", kSlot).Import(file, &error)
-                                          ? std::string()
-                                          : "error " + std::to_string(error.kind) + " line " + std::to_string(error.line);
-                           }, {}});
-        for (int rep = 0; rep < reps; ++rep) {
-            for (size_t k = 0; k < methods.size(); ++k) {
-                Method& m = methods[(k + rep) % methods.size()];
-                if (rep >= m.reps || m.s.failed)
-                    continue;
-                CSettingsSet("CobweldBench\\Import\\Dest", kSlot).Discard();
-                key = FreshKey(dest);
-                double t0 = NowMs();
-                std::string err = m.run();
-                double t1 = NowMs();
-                ::RegCloseKey(key);
-                if (!err.empty()) {
-                    m.s.Fail(err);
-                    continue;
-                }
-                m.s.ms.push_back(t1 - t0);
-                const bool slot = m.name.compare(0, 8, "Snapshot") == 0;
-                if (rep == 0 && !(Digest(slot ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, slot ? kSlotPath : Narrow(dest)) == expected))
-                    m.s.Fail("the imported tree differs from the file");
-            }
-            std::fprintf(stderr, "  %s %d: round %d of %d\r", w.name.c_str(), w.count, rep + 1, reps);
-        }
-        std::fprintf(stderr, "\n");
-        for (Method& m : methods) {
-            int items = 0;
-            for (const KeyData& k : w.keys)
-                items += static_cast<int>(k.values.size()) + 1;
-            std::string reps = std::to_string(m.s.ms.size());
-            rows.push_back({w.name, std::to_string(w.count), m.name, reps,
-                            m.s.ms.empty() ? "FAILED" : FormatMs(m.s.Median()),
-                            m.s.ms.empty() ? "-" : FormatMs(m.s.Min()),
-                            m.s.ms.empty() ? "-" : Format("%.1f", m.s.Median() * 1000.0 / items),
-                            FormatRatio(m.s, &methods[0].s), m.s.failed ? "FAILED: " + m.s.note : ""});
-        }
+        fresh();
+        DirectWrite(key, w.keys);
+        const std::string expected = Dump(HKEY_CURRENT_USER, dest, false);
+        std::vector<Trial> methods;
+        auto add = [&](const char* name, int planned, bool intoSlot, std::function<std::string()> run) {
+            methods.push_back({{w.name, name, planned}, fresh, run, [&, intoSlot](int rep) {
+                                   key.Close();
+                                   if (rep > 0 || Dump(intoSlot ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                                                       intoSlot ? SnapshotPath(kSlot) : dest, false) == expected)
+                                       return "";
+                                   return "the imported tree differs from the file";
+                               }});
+        };
+        add("RegSetValueExW in file order", reps, false, [&] { return DirectWrite(key, w.keys); });
+        add("ImportRegFile", reps, false, [&] { return OurImport(file, key); });
+        add("reg import", 1, false, [&] {
+            long code = Run("C:\\windows\\system32\\reg.exe", "import \"" + Narrow(file) + "\"", INFINITE);
+            return code == 0 ? std::string() : "reg.exe exited with " + std::to_string(code);
+        });
+        add("CSettingsSet::Import (into a slot)", reps, true, [&] { return OurSnapshotImport(file); });
+        RunRounds(methods, w.name + " " + std::to_string(w.count), true);
+        int items = 0;
+        for (const KeyData& k : w.keys)
+            items += static_cast<int>(k.values.size()) + 1;
+        for (const Trial& m : methods)
+            rows.push_back({w.name, std::to_string(w.count), m.series.method, std::to_string(m.series.ms.size()),
+                            m.series.MedianText(), m.series.MinText(),
+                            m.series.ms.empty() ? "-" : Format("%.1f", m.series.Median() * 1000.0 / items),
+                            FormatRatio(m.series, &methods[0].series), m.series.NoteText()});
     }
-    CSettingsSet("CobweldBench\\Import\\Dest", kSlot).Discard();
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, kBenchKey);
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, kBenchKey);
+    OurDiscard();
+    DeleteTree(HKEY_CURRENT_USER, kBenchKey);
     ::DeleteFileW(file.c_str());
 
     out.Line("Registry file import (times in ms; the destination starts empty and its removal is not timed;");
@@ -279,7 +237,7 @@ int main(int argc, char** argv)
     PrintTable(out, rows);
     out.Line("");
     out.Line("RegSetValueExW in file order: the same keys and values written from memory, each as the file has it.");
-    out.Line("reg import: Wine's reg.exe as a child process, once. Snapshot::Import: the file into a snapshot slot");
+    out.Line("reg import: Wine's reg.exe as a child process, once. CSettingsSet::Import: the file into a snapshot slot");
     out.Line("of the store (staged, made private, the old snapshot kept as the previous one).");
     return 0;
 }

@@ -7,60 +7,36 @@
 // Usage: bench_startup [results-file] [--quick]
 #include <windows.h>
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <functional>
 #include <memory>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "bench/common/BenchCommon.h"
+#include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
 #include "model/ProgramList.h"
+#include "tests/driver/Driver.h"
 
 using namespace bench;
+using namespace driver;
 
 namespace {
 
-// The machine-wide store's entries, in the 32-bit view, by the key that holds it.
-const char kStorePath[] = "Software\\WOW6432Node\\Varnolite\\Cobweld\\Info";
 const int kEntries = 1000;
+const std::string kInfo = std::string(kStoreRoot) + "\\Info";
 
-std::string EntryPath(int n) { return std::string(kStorePath) + "\\" + std::to_string(n); }
-
-void SetString(HKEY key, const char* name, const std::string& text)
-{
-    ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                     static_cast<DWORD>(text.size() + 1));
-}
-
-void SetDword(HKEY key, const char* name, DWORD value)
-{
-    ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-}
+// The raw reads and writes name the entries as a 64-bit program sees them.
+std::string RawPath(int n) { return EntryPath(n, kWow64StoreRoot); }
 
 // The store as the launcher leaves it: keys 0 .. count-1 with the nine values.
 void WriteStore(int count)
 {
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kStorePath);
-    std::string title = FromUtf8(u8"テスト用プログラム");
+    DeleteTree(HKEY_LOCAL_MACHINE, kInfo);
+    const std::string title = FromUtf8(u8"テスト用プログラム");
     for (int n = 0; n < count; ++n) {
-        HKEY key;
-        if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EntryPath(n).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr) != ERROR_SUCCESS)
-            return;
-        SetString(key, "Title", title + " " + std::to_string(n));
-        SetString(key, "CommandLine", "C:\\Program Files\\Example" + std::to_string(n) + "\\example.exe");
-        SetString(key, "Directory", "C:\\Program Files\\Example" + std::to_string(n));
-        SetDword(key, "Icon", n % 2);
-        SetString(key, "Registry", "Example Vendor\\Product" + std::to_string(n % 50));
-        SetDword(key, "iSave", static_cast<DWORD>(n + 1));
-        SetString(key, "IconPath", "C:\\Program Files\\Example" + std::to_string(n) + "\\example.exe");
-        SetDword(key, "IconIndex", 0);
-        SetDword(key, "RetrieveAgain", n % 3 == 0);
-        ::RegCloseKey(key);
+        const std::string folder = "C:\\Program Files\\Example" + std::to_string(n);
+        WriteStoreEntry(n, {title + " " + std::to_string(n), folder + "\\example.exe", folder, folder + "\\example.exe",
+                            "Example Vendor\\Product" + std::to_string(n % 50), DWORD(n % 2), DWORD(n + 1), 0, n % 3 == 0});
     }
 }
 
@@ -80,8 +56,8 @@ size_t RawLoad(std::vector<RawEntry>& out)
 {
     out.clear();
     for (int n = 0;; ++n) {
-        HKEY key;
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, EntryPath(n).c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        CRegKey key;
+        if (key.Open(HKEY_LOCAL_MACHINE, RawPath(n).c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS)
             break;
         RawEntry e = {};
         Query(key, "Title", e.title, sizeof e.title);
@@ -93,7 +69,7 @@ size_t RawLoad(std::vector<RawEntry>& out)
         Query(key, "IconIndex", &e.iconIndex, 4);
         Query(key, "IconPath", e.iconPath, sizeof e.iconPath);
         Query(key, "RetrieveAgain", &e.retrieveAgain, 4);
-        ::RegCloseKey(key);
+        key.Close();
         out.push_back(e);
     }
     return out.size();
@@ -104,22 +80,20 @@ void RawSave(const std::vector<RawEntry>& entries)
     int n = 0;
     for (; n < static_cast<int>(entries.size()); ++n) {
         const RawEntry& e = entries[n];
-        HKEY key;
-        if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, EntryPath(n).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr) != ERROR_SUCCESS)
+        CRegKey key;
+        if (key.Create(HKEY_LOCAL_MACHINE, RawPath(n).c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS)
             break;
-        SetString(key, "Title", e.title);
-        SetString(key, "CommandLine", e.commandLine);
-        SetString(key, "Directory", e.directory);
-        SetDword(key, "Icon", e.runMinimized);
-        SetString(key, "Registry", e.registry);
-        SetDword(key, "iSave", e.saveSlot);
-        SetString(key, "IconPath", e.iconPath);
-        SetDword(key, "IconIndex", e.iconIndex);
-        SetDword(key, "RetrieveAgain", e.retrieveAgain);
-        ::RegCloseKey(key);
+        const struct { const char* name; DWORD type; const void* data; size_t size; } values[] = {
+            {"Title", REG_SZ, e.title, std::strlen(e.title) + 1},
+            {"CommandLine", REG_SZ, e.commandLine, std::strlen(e.commandLine) + 1},
+            {"Directory", REG_SZ, e.directory, std::strlen(e.directory) + 1}, {"Icon", REG_DWORD, &e.runMinimized, 4},
+            {"Registry", REG_SZ, e.registry, std::strlen(e.registry) + 1}, {"iSave", REG_DWORD, &e.saveSlot, 4},
+            {"IconPath", REG_SZ, e.iconPath, std::strlen(e.iconPath) + 1}, {"IconIndex", REG_DWORD, &e.iconIndex, 4},
+            {"RetrieveAgain", REG_DWORD, &e.retrieveAgain, 4}};
+        for (const auto& v : values)
+            ::RegSetValueExA(key, v.name, 0, v.type, static_cast<const BYTE*>(v.data), static_cast<DWORD>(v.size));
     }
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, EntryPath(n).c_str());
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, RawPath(n).c_str());
 }
 
 // The slot search as first described: rescan from the first entry for every
@@ -138,13 +112,6 @@ int NaiveFirstFreeSlot(const CProgramList& list)
     return candidate;
 }
 
-struct Job {
-    std::string group, method;
-    int reps;
-    int inner;  // calls per timed repetition; the time is divided by it
-    std::function<std::string()> setUp, run, tearDown;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -160,66 +127,50 @@ int main(int argc, char** argv)
 
     WriteStore(kEntries);
     // As any change leaves it: the group lags behind the list.
-    HKEY info = nullptr;
-    DWORD groupChanged = 1;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kStorePath, 0, KEY_SET_VALUE, &info) == ERROR_SUCCESS) {
-        ::RegSetValueExA(info, "GroupChanged", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&groupChanged), 4);
-        ::RegCloseKey(info);
-    }
-    TreeDigest stored = Digest(HKEY_LOCAL_MACHINE, kStorePath);
+    SetDword(HKEY_LOCAL_MACHINE, kInfo, "GroupChanged", 1);
+    const std::string stored = Dump(HKEY_LOCAL_MACHINE, kInfo);
+    auto unchanged = [&stored](int) { return Dump(HKEY_LOCAL_MACHINE, kInfo) == stored ? "" : "store changed"; };
 
     const int reps = quick ? 2 : 11;
-    CProgramList* pending = nullptr;
+    std::unique_ptr<CProgramList> pending;
     std::vector<RawEntry> raw;
-    std::vector<Job> jobs;
+    std::vector<Trial> jobs;
+    auto add = [&](const std::string& group, const std::string& method, int inner, std::function<std::string()> setUp,
+                   std::function<std::string()> run, std::function<std::string(int)> finish) {
+        jobs.push_back({{group, method, reps}, setUp, run, finish, inner});
+    };
+    auto none = [](int) { return std::string(); };
 
-    jobs.push_back({"load 1,000 entries", "CProgramList constructor", reps, 1, [] { return std::string(); },
-                    [&] {
-                        pending = new CProgramList;
-                        return pending->GetCount() == kEntries ? std::string()
-                                                                : "loaded " + std::to_string(pending->GetCount());
-                    },
-                    [&] {
-                        delete pending;  // unmodified: writes nothing
-                        pending = nullptr;
-                        return std::string();
-                    }});
-    jobs.push_back({"load 1,000 entries", "raw reads (reference)", reps, 1, [] { return std::string(); },
-                    [&] {
-                        size_t n = RawLoad(raw);
-                        return n == kEntries ? std::string() : "loaded " + std::to_string(n);
-                    },
-                    [] { return std::string(); }});
+    add("load 1,000 entries", "CProgramList constructor", 1, nullptr, [&] {
+            pending = std::make_unique<CProgramList>();
+            return pending->GetCount() == kEntries ? std::string() : "loaded " + std::to_string(pending->GetCount());
+        }, [&](int) {
+            pending.reset(); // unmodified: writes nothing
+            return std::string();
+        });
+    add("load 1,000 entries", "raw reads (reference)", 1, nullptr, [&] {
+            size_t n = RawLoad(raw);
+            return n == kEntries ? std::string() : "loaded " + std::to_string(n);
+        }, none);
     // Two moves that cancel out: the store ends as it began.
-    jobs.push_back({"store a change, 1,000 entries", "MoveDown (stores the list)", reps, 2,
-                    [&] {
-                        pending = new CProgramList;
-                        return std::string();
-                    },
-                    [&] {
-                        pending->MoveDown(0);
-                        pending->MoveUp(1);
-                        return std::string();
-                    },
-                    [&] {
-                        delete pending;
-                        pending = nullptr;
-                        return Digest(HKEY_LOCAL_MACHINE, kStorePath) == stored ? std::string()
-                                                                               : std::string("store changed");
-                    }});
-    jobs.push_back({"store a change, 1,000 entries", "raw writes (reference)", reps, 1,
-                    [&] {
-                        RawLoad(raw);
-                        return std::string();
-                    },
-                    [&] {
-                        RawSave(raw);
-                        return std::string();
-                    },
-                    [&] {
-                        return Digest(HKEY_LOCAL_MACHINE, kStorePath) == stored ? std::string()
-                                                                               : std::string("store changed");
-                    }});
+    add("store a change, 1,000 entries", "MoveDown (stores the list)", 2, [&] {
+            pending = std::make_unique<CProgramList>();
+            return std::string();
+        }, [&] {
+            pending->MoveDown(0);
+            pending->MoveUp(1);
+            return std::string();
+        }, [&](int rep) {
+            pending.reset();
+            return unchanged(rep);
+        });
+    add("store a change, 1,000 entries", "raw writes (reference)", 1, [&] {
+            RawLoad(raw);
+            return std::string();
+        }, [&] {
+            RawSave(raw);
+            return std::string();
+        }, unchanged);
 
     // FirstFreeSnapshotSlot on lists whose stored slots are laid out three ways.
     const int inner = quick ? 3 : 20;
@@ -237,80 +188,45 @@ int main(int argc, char** argv)
     std::vector<std::unique_ptr<CProgramList>> lists;
     volatile int sink = 0;
     for (const auto& layout : layouts) {
-        for (int i = 0; i < kEntries; ++i) {
-            HKEY key;
-            if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, EntryPath(i).c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-                SetDword(key, "iSave", static_cast<DWORD>(layout.slot(i)));
-                ::RegCloseKey(key);
-            }
-        }
+        for (int i = 0; i < kEntries; ++i)
+            SetDword(HKEY_LOCAL_MACHINE, EntryPath(i), "iSave", layout.slot(i));
         lists.push_back(std::make_unique<CProgramList>());
         const CProgramList& list = *lists.back();
-        std::string group = std::string("FirstFreeSnapshotSlot, ") + layout.name;
+        const std::string group = std::string("FirstFreeSnapshotSlot, ") + layout.name;
         auto check = [&list]() -> std::string {
             int a = list.FirstFreeSnapshotSlot(), b = NaiveFirstFreeSlot(list);
             return a == b ? std::string() : "answers differ: " + std::to_string(a) + " and " + std::to_string(b);
         };
-        jobs.push_back({group, "FirstFreeSnapshotSlot", reps, inner, check, [&list, &sink, inner] {
-                            for (int k = 0; k < inner; ++k)
-                                sink = sink + list.FirstFreeSnapshotSlot();
-                            return std::string();
-                        },
-                        [] { return std::string(); }});
-        jobs.push_back({group, "rescan per candidate (reference)", reps, inner, check, [&list, &sink, inner] {
-                            for (int k = 0; k < inner; ++k)
-                                sink = sink + NaiveFirstFreeSlot(list);
-                            return std::string();
-                        },
-                        [] { return std::string(); }});
+        add(group, "FirstFreeSnapshotSlot", inner, check, [&list, &sink, inner] {
+                for (int k = 0; k < inner; ++k)
+                    sink = sink + list.FirstFreeSnapshotSlot();
+                return std::string();
+            }, none);
+        add(group, "rescan per candidate (reference)", inner, check, [&list, &sink, inner] {
+                for (int k = 0; k < inner; ++k)
+                    sink = sink + NaiveFirstFreeSlot(list);
+                return std::string();
+            }, none);
     }
     WriteStore(kEntries);
 
-    std::vector<Series> series(jobs.size());
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        series[i].group = jobs[i].group;
-        series[i].method = jobs[i].method;
-        series[i].plannedReps = jobs[i].reps;
-    }
     // Interleaved within each workload: the jobs of one group take turns.
-    for (int rep = 0; rep < reps; ++rep) {
-        for (size_t i = 0; i < jobs.size(); ++i) {
-            Series& s = series[i];
-            if (s.failed)
-                continue;
-            std::string err = jobs[i].setUp();
-            double t0 = NowMs();
-            if (err.empty())
-                err = jobs[i].run();
-            double t1 = NowMs();
-            std::string after = jobs[i].tearDown();
-            if (err.empty())
-                err = after;
-            if (!err.empty()) {
-                s.Fail(err);
-                continue;
-            }
-            s.ms.push_back((t1 - t0) / jobs[i].inner);
-        }
-        std::fprintf(stderr, "  start-up: round %d of %d\r", rep + 1, reps);
-    }
-    std::fprintf(stderr, "\n");
+    RunRounds(jobs, "start-up", false);
 
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"workload", "method", "reps", "median ms", "min ms", "x reference", "note"});
-    for (size_t i = 0; i < series.size(); ++i) {
-        const Series& s = series[i];
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        const Series& s = jobs[i].series;
         // Each workload's reference is the job right after the launcher's own.
-        const Series* reference = i % 2 == 0 && i + 1 < series.size() ? &series[i + 1] : nullptr;
+        const Series* reference = i % 2 == 0 && i + 1 < jobs.size() ? &jobs[i + 1].series : nullptr;
         rows.push_back({s.group, s.method, std::to_string(s.ms.size()) + (jobs[i].inner > 1 ? " x" + std::to_string(jobs[i].inner) : ""),
-                        s.ms.empty() ? "FAILED" : FormatMs(s.Median()), s.ms.empty() ? "-" : FormatMs(s.Min()),
-                        FormatRatio(s, reference), s.failed ? "FAILED: " + s.note : ""});
+                        s.MedianText(), s.MinText(), FormatRatio(s, reference), s.NoteText()});
     }
     out.Line("");
     out.Line("Start-up and close work on a store of 1,000 entries (times in ms; \"x20\": per call, 20 calls per repetition)");
     out.Line("");
     PrintTable(out, rows);
     lists.clear();
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kStorePath);
+    DeleteTree(HKEY_LOCAL_MACHINE, kInfo);
     return 0;
 }

@@ -1,178 +1,42 @@
 // Times the snapshot copies (CaptureSnapshot, RestoreSnapshot and the bare
 // CopyRegistryTree) side by side with the platform's own ways of copying a
-// key tree, on five trees built here, and a read-only walk of the source as
-// the lower bound. Repetitions of the methods are interleaved; each one's
-// set-up (removing or refilling the destination) is not timed. Over an old
-// copy, a capture and a restore are also compared with the platform doing
-// the same replacement without any safety: RegDeleteTreeA, then RegCopyTreeA.
+// key tree, on the five trees of the tests' kit (BuildTree), and a read-only
+// walk of the source as the lower bound. Repetitions of the methods are
+// interleaved; each one's set-up (removing or refilling the destination) is
+// not timed. Over an old copy, a capture and a restore are also compared with
+// the platform doing the same replacement without any safety: RegDeleteTreeA,
+// then RegCopyTreeA.
 //
 // Usage: bench_treecopy [results-file] [--quick] [--tree typical|wide|deep|large|huge]
 #include <windows.h>
 #include <shlwapi.h>
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <functional>
-#include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "bench/common/BenchCommon.h"
+#include "framework/Scoped.h"
+#include "framework/Text.h"
 #include "model/ProgramEntry.h"
 #include "registry/RegistryTree.h"
-#include "registry/KeyTreeRecord.h"
+#include "framework/WinApp.h"
+#include "tests/driver/Driver.h"
 
 using namespace bench;
+using namespace driver;
 
 namespace {
 
 const char kBenchKey[] = "Software\\CobweldBench";
-// The machine-wide store is in the 32-bit view, which reg.exe and regedit
-// (64-bit here) reach by the key that holds it.
-const char kSaveKey[] = "Software\\WOW6432Node\\Varnolite\\Cobweld\\Save";
 // Capture writes into slot kCaptureSlot + tree; restore reads slot kRestoreSlot + tree.
 const int kCaptureSlot = 9000;
 const int kRestoreSlot = 9100;
-
-// ---------------------------------------------------------------------------
-// The trees
-
-void SetString(HKEY key, const char* name, const std::string& text, DWORD type = REG_SZ)
-{
-    ::RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                     static_cast<DWORD>(text.size() + 1));
-}
-
-void SetDword(HKEY key, const char* name, DWORD value)
-{
-    ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-}
-
-void SetBinary(HKEY key, const char* name, size_t size, unsigned seed)
-{
-    std::vector<BYTE> data(size);
-    for (size_t i = 0; i < size; ++i)
-        data[i] = static_cast<BYTE>((i * 31 + seed * 7) ^ (i >> 8));
-    ::RegSetValueExA(key, name, 0, REG_BINARY, data.data(), static_cast<DWORD>(size));
-}
-
-HKEY CreateSub(HKEY parent, const char* name)
-{
-    HKEY key = nullptr;
-    ::RegCreateKeyExA(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    return key;
-}
-
-// A program's ordinary settings: 20 sections of 10 values each.
-void BuildTypical(HKEY root)
-{
-    for (int s = 0; s < 20; ++s) {
-        char name[32];
-        std::snprintf(name, sizeof name, "Section%02d", s);
-        HKEY sec = CreateSub(root, name);
-        for (int v = 0; v < 10; ++v) {
-            char value[32];
-            std::snprintf(value, sizeof value, "Setting%02d", v);
-            switch (v % 4) {
-            case 0: SetString(sec, value, "C:\\Program Files\\Example\\data\\file" + std::to_string(s * 10 + v) + ".dat"); break;
-            case 1: SetDword(sec, value, static_cast<DWORD>(s * 1000 + v)); break;
-            case 2: SetBinary(sec, value, 120, s * 10 + v); break;
-            default: SetString(sec, value, "%USERPROFILE%\\Example", REG_EXPAND_SZ); break;
-            }
-        }
-        ::RegCloseKey(sec);
-    }
-}
-
-// One key holding 10,000 values.
-void BuildWide(HKEY root)
-{
-    for (int v = 0; v < 10000; ++v) {
-        char value[32];
-        std::snprintf(value, sizeof value, "Item%05d", v);
-        switch (v % 3) {
-        case 0: SetString(root, value, "recent item number " + std::to_string(v)); break;
-        case 1: SetDword(root, value, static_cast<DWORD>(v)); break;
-        default: SetBinary(root, value, 40, v); break;
-        }
-    }
-}
-
-const int kDeepLevels = 200;
-
-// A chain of 200 keys below the root, two values on each level.
-void BuildDeep(HKEY root)
-{
-    HKEY key = nullptr;
-    ::RegOpenKeyExA(root, nullptr, 0, KEY_ALL_ACCESS, &key);
-    for (int level = 1; level <= kDeepLevels; ++level) {
-        char name[32];
-        std::snprintf(name, sizeof name, "Level%03d", level);
-        HKEY sub = CreateSub(key, name);
-        ::RegCloseKey(key);
-        key = sub;
-        if (!key)
-            return;
-        SetString(key, "Name", name);
-        SetDword(key, "Depth", static_cast<DWORD>(level));
-    }
-    ::RegCloseKey(key);
-}
-
-// 1,000 keys (20 groups of 50) of 10 values: every 20th key holds one value
-// of exactly 64 KB, every 100th one of 160 KB.
-void BuildLarge(HKEY root)
-{
-    int n = 0;
-    for (int g = 0; g < 20; ++g) {
-        char gname[32];
-        std::snprintf(gname, sizeof gname, "Group%02d", g);
-        HKEY group = CreateSub(root, gname);
-        for (int k = 0; k < 50; ++k, ++n) {
-            char kname[32];
-            std::snprintf(kname, sizeof kname, "Key%02d", k);
-            HKEY key = CreateSub(group, kname);
-            for (int v = 0; v < 10; ++v) {
-                char value[32];
-                std::snprintf(value, sizeof value, "Value%d", v);
-                if (v == 9 && n % 20 == 0)
-                    SetBinary(key, value, 0x10000, n);
-                else if (v == 8 && n % 100 == 0)
-                    SetBinary(key, value, 160 * 1024, n);
-                else if (v % 3 == 0)
-                    SetString(key, value, "some text of medium length for key " + std::to_string(n));
-                else if (v % 3 == 1)
-                    SetDword(key, value, static_cast<DWORD>(n * 10 + v));
-                else
-                    SetBinary(key, value, 256, n * 10 + v);
-            }
-            ::RegCloseKey(key);
-        }
-        ::RegCloseKey(group);
-    }
-}
-
-const int kHugeKeys = 40000;
-
-// A settings key that grew big: 40,000 subkeys of three values each (the
-// recent files or the cache of a program that never forgets).
-void BuildHuge(HKEY root)
-{
-    for (int n = 0; n < kHugeKeys; ++n) {
-        char name[32];
-        std::snprintf(name, sizeof name, "Entry%05d", n);
-        HKEY key = CreateSub(root, name);
-        SetString(key, "Path", "C:\\Users\\Example\\Documents\\document " + std::to_string(n) + ".txt");
-        SetDword(key, "Opened", static_cast<DWORD>(n));
-        SetBinary(key, "State", 24, n);
-        ::RegCloseKey(key);
-    }
-}
+// The entry that leaves the live key for the check before a restore.
+const int kLeaverSlot = 9190;
+const char kLowerBound[] = "read only (lower bound)";
+const char kUnsafe[] = "RegDeleteTreeA+RegCopyTreeA over old";
+const char kChecked[] = "check+RestoreSnapshot over old";
 
 struct Tree {
     const char* name;
-    void (*build)(HKEY);
     int fastReps;  // in-process methods
     int slowReps;  // reg.exe and regedit; 0 leaves them out
     // A tree whose copies take seconds: only the methods that the ratios
@@ -180,41 +44,61 @@ struct Tree {
     bool big;
 };
 
-// ---------------------------------------------------------------------------
-// Paths and keys
-
-std::string SrcPath(const Tree& t) { return std::string(kBenchKey) + "\\Src\\" + t.name; }
-std::string LivePath(const Tree& t) { return std::string(kBenchKey) + "\\Live\\" + t.name; }
-std::string SlotPath(int slot) { return std::string(kSaveKey) + "\\" + std::to_string(slot); }
-
-const char* RootShort(HKEY root) { return root == HKEY_CURRENT_USER ? "HKCU" : "HKLM"; }
-const char* RootLong(HKEY root) { return root == HKEY_CURRENT_USER ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE"; }
-
+// A key. The store's are named as 64-bit programs (reg.exe, regedit) see
+// them, below Software\WOW6432Node.
 struct Place {
     HKEY root;
     std::string path;
+    std::string Name(bool full) const
+    {
+        const bool user = root == HKEY_CURRENT_USER;
+        return (full ? (user ? "HKEY_CURRENT_USER\\" : "HKEY_LOCAL_MACHINE\\") : (user ? "HKCU\\" : "HKLM\\")) + path;
+    }
 };
 
-void RemoveTree(const Place& p)
-{
-    ::RegDeleteTreeA(p.root, p.path.c_str());
-    ::RegDeleteKeyA(p.root, p.path.c_str());
-}
+// ---------------------------------------------------------------------------
+// The launcher's code: every call into it is here.
 
-// Copies from into to with the platform's copy; for set-up only.
-bool FillFrom(const Place& from, const Place& to)
+// CaptureSnapshot, or RestoreSnapshot (after the check for changes made
+// outside when checked), of an entry on Software\CobweldBench\<settings>
+// with that snapshot slot; 1 on success.
+std::shared_ptr<CProgramEntry> Entry(const std::string& settings, int slot)
 {
-    HKEY src, dst;
-    if (::RegOpenKeyExA(from.root, from.path.c_str(), 0, KEY_READ, &src) != ERROR_SUCCESS)
-        return false;
-    if (::RegCreateKeyExA(to.root, to.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &dst, nullptr) != ERROR_SUCCESS) {
-        ::RegCloseKey(src);
-        return false;
-    }
-    bool ok = ::RegCopyTreeA(src, nullptr, dst) == ERROR_SUCCESS;
-    ::RegCloseKey(src);
-    ::RegCloseKey(dst);
-    return ok;
+    auto entry = std::make_shared<CProgramEntry>();
+    std::snprintf(entry->m_szRegistry, sizeof entry->m_szRegistry, "CobweldBench\\%s", settings.c_str());
+    entry->m_nSaveSlot = slot;
+    return entry;
+}
+std::function<int()> Ours(const std::string& settings, int slot, bool capture, bool checked = false)
+{
+    auto entry = Entry(settings, slot);
+    return [entry, capture, checked] {
+        if (checked && entry->Settings().ChangedSinceLeft() != 0)
+            return 0; // the settings must be found as they were left
+        return capture ? entry->CaptureSnapshot(REASON_REACQUIRE) : entry->RestoreSnapshot(true);
+    };
+}
+// The settings as they are are left by another entry on them (slot): what
+// the check before a restore compares against.
+std::function<int()> LeftBy(const std::string& settings, int slot)
+{
+    auto entry = Entry(settings, slot);
+    return [entry] { return entry->CaptureSnapshot(REASON_REACQUIRE); };
+}
+// The slot's snapshot and every generation of it go.
+void OurDiscard(int slot) { Entry("", slot)->Settings().Discard(); }
+// How many generations a capture keeps (the launcher's profile value).
+void OurDepth(int depth) { SetProfileInt("HistoryDepth", static_cast<DWORD>(depth)); }
+LONG OurCopy(HKEY source, HKEY destination) { return CopyRegistryTree(source, destination) ? 0 : 1; }
+void OurDelete(const Place& p) { DeleteRegistryTree(p.root, p.path.c_str()); }
+
+// ---------------------------------------------------------------------------
+// Set-up and checks, not timed
+
+// For set-up only: the platform's copy.
+bool CopyTree(const Place& from, const Place& to)
+{
+    return ::RegCopyTreeA(Key(from.root, Widen(from.path)), nullptr, Key(to.root, Widen(to.path))) == ERROR_SUCCESS;
 }
 
 // A previous copy with something stale in it, as a snapshot or live key
@@ -223,17 +107,48 @@ bool FillFrom(const Place& from, const Place& to)
 bool FillWithOld(const Place& from, const Place& to, bool holdsCopy)
 {
     if (!holdsCopy) {
-        RemoveTree(to);
-        if (!FillFrom(from, to))
+        DeleteTree(to.root, to.path);
+        if (!CopyTree(from, to))
             return false;
     }
-    HKEY stale;
-    if (::RegCreateKeyExA(to.root, (to.path + "\\StaleSubkey").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                          &stale, nullptr) != ERROR_SUCCESS)
-        return false;
-    SetString(stale, "Stale", "left over from an older copy");
-    ::RegCloseKey(stale);
-    return true;
+    return SetString(to.root, to.path + "\\StaleSubkey", "Stale", "left over from an older copy");
+}
+
+// "<n> keys, <n> values, <n> bytes" of a tree's Dump.
+std::string Describe(const std::string& dump)
+{
+    unsigned long long keys = 0, values = 0, bytes = 0;
+    for (size_t at = 0, end; (end = dump.find('\n', at)) != std::string::npos; at = end + 1) {
+        keys += dump[at] == '[';
+        const size_t size = dump.compare(at, 3, "  \"") ? std::string::npos : dump.find(" size=", at);
+        if (size < end)
+            ++values, bytes += std::stoull(dump.substr(size + 6, 12));
+    }
+    return std::to_string(keys) + " keys, " + std::to_string(values) + " values, " + std::to_string(bytes) + " bytes";
+}
+
+// How many levels of "L" the registry lets nest below parent, up to left;
+// rc: the result of the last creation.
+int Nest(HKEY parent, int left, LONG& rc)
+{
+    CRegKey key;
+    if (left == 0 || (rc = key.Create(parent, "L", KEY_ALL_ACCESS)) != ERROR_SUCCESS)
+        return 0;
+    return 1 + Nest(key, left - 1, rc);
+}
+
+std::string ProbeDepthLimit()
+{
+    const std::string base = std::string(kBenchKey) + "\\DepthProbe";
+    DeleteTree(HKEY_CURRENT_USER, base);
+    // HKCU is HKEY_USERS\<user>, itself below the root of the registry.
+    LONG rc = ERROR_SUCCESS;
+    const int levels = Nest(Key(HKEY_CURRENT_USER, Widen(base)), 600, rc);
+    DeleteTree(HKEY_CURRENT_USER, base);
+    if (rc == ERROR_SUCCESS)
+        return "nesting: 600 levels below HKCU\\" + base + " were accepted (no limit found)";
+    return "nesting: " + std::to_string(levels) + " levels below HKCU\\" + base +
+           " were accepted, the next RegCreateKeyExA returned " + std::to_string(rc);
 }
 
 // ---------------------------------------------------------------------------
@@ -261,13 +176,12 @@ struct Reader {
             LONG rc = ::RegEnumKeyExA(key, j, name, &nameLen, nullptr, nullptr, nullptr, nullptr);
             if (rc == ERROR_NO_MORE_ITEMS)
                 break;
-            HKEY sub;
-            if (rc != ERROR_SUCCESS || ::RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) {
+            CRegKey sub;
+            if (rc != ERROR_SUCCESS || sub.Open(key, name, KEY_READ) != ERROR_SUCCESS) {
                 ok = false;
                 return;
             }
             Walk(sub);
-            ::RegCloseKey(sub);
         }
     }
 };
@@ -275,47 +189,6 @@ struct Reader {
 // ---------------------------------------------------------------------------
 // The regedit round trip: export the source, move its key names to the
 // destination in the file, import.
-
-std::string TempFile(const char* name)
-{
-    char dir[MAX_PATH];
-    DWORD n = ::GetTempPathA(sizeof dir, dir);
-    if (n == 0 || n >= sizeof dir)
-        std::strcpy(dir, "C:\\windows\\temp\\");
-    return std::string(dir) + name;
-}
-
-bool ReadWhole(const std::string& path, std::string& bytes)
-{
-    HANDLE f = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return false;
-    LARGE_INTEGER size;
-    bool ok = ::GetFileSizeEx(f, &size) != 0;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        DWORD got = 0;
-        ok = ::ReadFile(f, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr) && got == bytes.size();
-    }
-    ::CloseHandle(f);
-    return ok;
-}
-
-bool WriteWhole(const std::string& path, const void* data, size_t size)
-{
-    HANDLE f = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = ::WriteFile(f, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
-    ::CloseHandle(f);
-    return ok;
-}
-
-std::wstring Widen(const std::string& s)
-{
-    return std::wstring(s.begin(), s.end()); // key names here are ASCII
-}
 
 // Replaces the key name at the start of every "[...]" header line.
 bool RewriteHeaders(std::wstring& text, const std::wstring& from, const std::wstring& to)
@@ -345,26 +218,19 @@ bool RewriteHeaders(std::wstring& text, const std::wstring& from, const std::wst
 
 std::string RegeditRoundTrip(const Place& from, const Place& to)
 {
-    std::string exported = TempFile("cobweld-bench-export.reg");
-    std::string imported = TempFile("cobweld-bench-import.reg");
-    std::string fromName = std::string(RootLong(from.root)) + "\\" + from.path;
-    std::string toName = std::string(RootLong(to.root)) + "\\" + to.path;
-    if (RunChild("regedit.exe /e \"" + exported + "\" \"" + fromName + "\"") != 0)
+    const std::wstring exported = _wgetenv(L"TEMP") + std::wstring(L"\\cobweld-bench-export.reg");
+    const std::wstring imported = _wgetenv(L"TEMP") + std::wstring(L"\\cobweld-bench-import.reg");
+    if (Run("C:\\windows\\regedit.exe", "/e \"" + Narrow(exported) + "\" \"" + from.Name(true) + "\"", INFINITE) != 0)
         return "regedit /e failed";
-    std::string bytes;
-    if (!ReadWhole(exported, bytes) || bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
-        static_cast<unsigned char>(bytes[1]) != 0xFE)
+    const std::string bytes = ReadBytes(exported);
+    if (bytes.compare(0, 2, "\xFF\xFE") != 0)
         return "export is not a UTF-16 .reg file";
     std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
-    if (!RewriteHeaders(text, Widen(fromName), Widen(toName)))
+    if (!RewriteHeaders(text, Widen(from.Name(true)), Widen(to.Name(true))))
         return "export holds no key of the source";
-    std::string out("\xFF\xFE", 2);
-    out.append(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-    if (!WriteWhole(imported, out.data(), out.size()))
+    if (!WriteBytes(imported, "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2)))
         return "cannot write the import file";
-    if (RunChild("regedit.exe /s \"" + imported + "\"") != 0)
-        return "regedit /s failed";
-    return "";
+    return Run("C:\\windows\\regedit.exe", "/s \"" + Narrow(imported) + "\"", INFINITE) == 0 ? "" : "regedit /s failed";
 }
 
 // ---------------------------------------------------------------------------
@@ -375,210 +241,112 @@ bool OverOld(const std::string& method)
     return method.size() > 8 && method.compare(method.size() - 8, 8, "over old") == 0;
 }
 
-// A method's set-up (not timed) and its timed work. Each returns "" on
-// success or what went wrong.
-struct Method {
-    std::string name;
-    bool slow = false;
-    bool replacing = false;  // set-up leaves an old copy in the destination
-    std::function<std::string()> setUp;
-    std::function<std::string()> run;
-};
-
-// Whether the destination, and the history beside it, hold a copy of the
-// source: a set-up that needs an old copy then only adds the stale subkey
-// (a copy of the huge tree takes many seconds).
+// Whether the destination holds a copy of the source: a set-up that needs
+// an old copy then only adds the stale subkey (a copy of the huge tree takes
+// many seconds).
 struct Holding {
     bool copy = false;
-    bool previous = false;
 };
 
-std::string ErrorText(const char* what, LONG rc)
-{
-    return std::string(what) + " returned " + std::to_string(rc);
-}
-
 // Opens source, creates destination and runs copy(source, destination).
-std::string CopyBetween(const Place& from, const Place& to, const std::function<LONG(HKEY, HKEY)>& copy,
-                        const char* what)
+std::string CopyBetween(const Place& from, const Place& to, LONG (*copy)(HKEY, HKEY), const char* what)
 {
-    HKEY src, dst;
-    LONG rc = ::RegOpenKeyExA(from.root, from.path.c_str(), 0, KEY_ALL_ACCESS, &src);
+    CRegKey src, dst;
+    LONG rc = src.Open(from.root, from.path.c_str(), KEY_ALL_ACCESS);
     if (rc != ERROR_SUCCESS)
-        return ErrorText("RegOpenKeyExA", rc);
-    rc = ::RegCreateKeyExA(to.root, to.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &dst, nullptr);
-    if (rc != ERROR_SUCCESS) {
-        ::RegCloseKey(src);
-        return ErrorText("RegCreateKeyExA", rc);
-    }
-    rc = copy(src, dst);
-    ::RegCloseKey(src);
-    ::RegCloseKey(dst);
-    return rc == ERROR_SUCCESS ? "" : ErrorText(what, rc);
+        what = "RegOpenKeyExA";
+    else if ((rc = dst.Create(to.root, to.path.c_str(), KEY_ALL_ACCESS)) != ERROR_SUCCESS)
+        what = "RegCreateKeyExA";
+    else
+        rc = copy(src, dst);
+    return rc == ERROR_SUCCESS ? "" : std::string(what) + " returned " + std::to_string(rc);
 }
 
-// Where the row of the launch's restore keeps the record of the settings
-// key it checks: a value of kBenchKey.
-const wchar_t kRecordValue[] = L"Record";
-
-// The record of the tree at p as it is now, kept.
-bool KeepRecord(const Place& p)
+// Every method for one direction of one tree, in their order. ours is
+// CaptureSnapshot or RestoreSnapshot of an entry whose keys are from
+// (source) and to (target): it starts from a missing destination, and over
+// an old copy, as a slot is in real use (a capture's slot then keeps the old
+// copy as a generation, and removes the oldest beyond the history's depth).
+// checked is the launch's restore, after the check against what leave
+// records as the settings the launcher left.
+std::vector<Trial> MethodsFor(const Tree& tree, const Place& from, const Place& to, const std::string& oursName,
+                              const std::function<int()>& ours, const std::function<int()>& checked = nullptr,
+                              const std::function<int()>& leave = nullptr)
 {
-    HKEY key, bench;
-    if (::RegOpenKeyExA(p.root, p.path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    CKeyTreeRecord record;
-    CTreeWalk walk;
-    walk.record = &record;
-    bool walked = WalkRegistryTree(key, walk);
-    ::RegCloseKey(key);
-    if (!walked || ::RegCreateKeyExA(HKEY_CURRENT_USER, kBenchKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &bench,
-                                     nullptr) != ERROR_SUCCESS)
-        return false;
-    std::vector<BYTE> bytes = record.Bytes();
-    bool kept = ::RegSetValueExW(bench, kRecordValue, 0, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size())) ==
-                ERROR_SUCCESS;
-    ::RegCloseKey(bench);
-    return kept;
-}
-
-// What the launcher asks before a launch's restore: is the tree at p as its
-// kept record says?
-TreeChange CheckAgainstRecord(const Place& p)
-{
-    HKEY key, bench;
-    std::vector<BYTE> bytes(1 << 20);
-    DWORD size = static_cast<DWORD>(bytes.size()), type = REG_NONE;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kBenchKey, 0, KEY_READ, &bench) != ERROR_SUCCESS)
-        return TreeChange::UNKNOWN;
-    LONG rc = ::RegQueryValueExW(bench, kRecordValue, nullptr, &type, bytes.data(), &size);
-    ::RegCloseKey(bench);
-    CKeyTreeRecord record;
-    if (rc != ERROR_SUCCESS || !record.Read(bytes.data(), size) ||
-        ::RegOpenKeyExA(p.root, p.path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return TreeChange::UNKNOWN;
-    TreeChange change = CheckTree(key, record);
-    ::RegCloseKey(key);
-    return change;
-}
-
-const char kUnsafe[] = "RegDeleteTreeA+RegCopyTreeA over old";
-const char kChecked[] = "check+RestoreSnapshot over old";
-
-// Every method for one direction of one tree. ours is CaptureSnapshot or
-// RestoreSnapshot of an entry whose keys are from (source) and to (target).
-// history is where ours keeps the copy it replaces (a snapshot slot's
-// previous settings), empty when it keeps none: ours starts without one
-// from a missing destination, and with an old one over an old copy, as a
-// slot is in real use.
-std::vector<Method> MethodsFor(const Tree& tree, const Place& from, const Place& to, const Place& history,
-                               const char* oursName, const std::function<int()>& ours,
-                               const std::function<int()>& checked = nullptr)
-{
-    std::vector<Method> m;
+    std::vector<Trial> m;
     auto holding = std::make_shared<Holding>();
-    auto clear = [to, history, holding] {
-        RemoveTree(to);
-        if (!history.path.empty())
-            RemoveTree(history);
+    auto clear = [to, holding] {
+        DeleteTree(to.root, to.path);
         *holding = Holding();
         return std::string();
     };
-    auto old = [from, to, holding] {
-        bool filled = FillWithOld(from, to, holding->copy);
-        holding->copy = false;
-        return filled ? std::string() : std::string("set-up failed");
+    auto old = [from, to, holding, leave](bool left) {
+        return [from, to, holding, left, leave = left ? leave : nullptr] {
+            bool filled = FillWithOld(from, to, holding->copy) && (!leave || leave());
+            holding->copy = false;
+            return filled ? std::string() : std::string("set-up failed");
+        };
     };
-    auto oldWithHistory = [from, to, history, holding] {
-        bool filled = FillWithOld(from, to, holding->copy) &&
-                      (history.path.empty() || FillWithOld(from, history, holding->previous));
-        holding->copy = false;
-        holding->previous = false;
-        return filled ? std::string() : std::string("set-up failed");
-    };
-
-    m.push_back({"read only (lower bound)", false, false, [] { return std::string(); }, [from] {
-                     HKEY src;
-                     LONG rc = ::RegOpenKeyExA(from.root, from.path.c_str(), 0, KEY_READ, &src);
-                     if (rc != ERROR_SUCCESS)
-                         return ErrorText("RegOpenKeyExA", rc);
-                     static Reader reader;
-                     reader.ok = true;
-                     reader.Walk(src);
-                     ::RegCloseKey(src);
-                     return reader.ok ? std::string() : std::string("enumeration failed");
-                 }});
-    m.push_back({oursName, false, false, clear, [ours] { return ours() ? std::string() : std::string("returned 0"); }});
-    m.push_back({"CopyRegistryTree", false, false, clear, [from, to] {
-                     return CopyBetween(from, to, [](HKEY s, HKEY d) -> LONG { return CopyRegistryTree(s, d) ? 0 : 1; },
-                                        "CopyRegistryTree");
-                 }});
-    m.push_back({"RegCopyTreeA", false, false, clear, [from, to] {
-                     return CopyBetween(from, to, [](HKEY s, HKEY d) { return ::RegCopyTreeA(s, nullptr, d); },
-                                        "RegCopyTreeA");
-                 }});
-    if (!tree.big)
-        m.push_back({"SHCopyKeyA", false, false, clear, [from, to] {
-                         return CopyBetween(from, to,
-                                            [](HKEY s, HKEY d) { return static_cast<LONG>(::SHCopyKeyA(s, nullptr, d, 0)); },
-                                            "SHCopyKeyA");
-                     }});
-    m.push_back({"reg copy /s /f", true, false, clear, [from, to] {
-                     std::string cmd = std::string("reg.exe copy \"") + RootShort(from.root) + "\\" + from.path + "\" \"" +
-                                       RootShort(to.root) + "\\" + to.path + "\" /s /f";
-                     long code = RunChild(cmd);
-                     return code == 0 ? std::string() : "reg.exe exited with " + std::to_string(code);
-                 }});
-    m.push_back({"regedit /e + /s", true, false, clear, [from, to] { return RegeditRoundTrip(from, to); }});
-
-    // Over an existing copy, as in real use: the old tree has to go first.
-    m.push_back({std::string(oursName) + " over old", false, true, oldWithHistory,
-                 [ours] { return ours() ? std::string() : std::string("returned 0"); }});
-    // A launch's restore: first the check for changes made outside since
-    // the launcher left the key, then the restore. The set-up keeps the old
-    // copy's record as the launcher keeps it, bytes in a value (making it is
-    // part of the copy that left the key, not of this row); the check reads
-    // them back and must find the key as it was left, the common case.
-    if (checked)
-        m.push_back({kChecked, false, true,
-                     [oldWithHistory, to] {
-                         std::string err = oldWithHistory();
-                         return err.empty() && !KeepRecord(to) ? std::string("no record kept") : err;
-                     },
-                     [checked] { return checked() ? std::string() : std::string("returned 0"); }});
-    m.push_back({"DeleteRegistryTree+CopyRegistryTree over old", false, true, old, [from, to] {
-                     DeleteRegistryTree(to.root, to.path.c_str());
-                     return CopyBetween(from, to, [](HKEY s, HKEY d) -> LONG { return CopyRegistryTree(s, d) ? 0 : 1; },
-                                        "CopyRegistryTree");
-                 }});
-    // The same replacement as ours with no safety at all: a process that
-    // ends in between leaves no copy or half of one.
-    m.push_back({kUnsafe, false, true, old, [from, to] {
-                     ::RegDeleteTreeA(to.root, to.path.c_str());
-                     ::RegDeleteKeyA(to.root, to.path.c_str());
-                     return CopyBetween(from, to, [](HKEY s, HKEY d) { return ::RegCopyTreeA(s, nullptr, d); },
-                                        "RegCopyTreeA");
-                 }});
-    if (tree.big)
-        m.erase(std::remove_if(m.begin(), m.end(),
-                               [](const Method& method) { return method.name.find("CopyRegistryTree") != std::string::npos; }),
-                m.end());
-    if (tree.slowReps == 0)
-        m.erase(std::remove_if(m.begin(), m.end(), [](const Method& method) { return method.slow; }), m.end());
-    // What each copy leaves: the source's copy in the destination, and after
-    // ours over an old copy with history, the old copy as the history.
-    for (Method& method : m) {
-        if (method.name == "read only (lower bound)")
-            continue;
-        const bool keepsPrevious = !history.path.empty() && OverOld(method.name);
-        method.run = [run = method.run, holding, keepsPrevious] {
+    auto add = [&](const std::string& name, bool slow, std::function<std::string()> setUp, std::function<std::string()> run) {
+        Trial trial;
+        trial.series = {tree.name, name, slow ? tree.slowReps : tree.fastReps};
+        if (trial.series.plannedReps == 0 || (tree.big && name.find("CopyRegistryTree") != std::string::npos))
+            return;
+        // What each copy leaves: the source's copy in the destination.
+        trial.setUp = setUp;
+        trial.run = name == kLowerBound ? run : [run, holding] {
             std::string err = run();
             holding->copy = err.empty();
-            if (keepsPrevious)
-                holding->previous = err.empty();
             return err;
         };
-    }
+        m.push_back(std::move(trial));
+    };
+    auto succeeds = [](const std::function<int()>& f) { return [f] { return f() ? std::string() : "returned 0"; }; };
+
+    add(kLowerBound, false, nullptr, [from] {
+        CRegKey src;
+        LONG rc = src.Open(from.root, from.path.c_str(), KEY_READ);
+        if (rc != ERROR_SUCCESS)
+            return "RegOpenKeyExA returned " + std::to_string(rc);
+        static Reader reader;
+        reader.ok = true;
+        reader.Walk(src);
+        return reader.ok ? std::string() : std::string("enumeration failed");
+    });
+    add(oursName, false, clear, succeeds(ours));
+    add("CopyRegistryTree", false, clear, [from, to] { return CopyBetween(from, to, OurCopy, "CopyRegistryTree"); });
+    auto regCopyTree = [](HKEY s, HKEY d) -> LONG { return ::RegCopyTreeA(s, nullptr, d); };
+    add("RegCopyTreeA", false, clear, [from, to, regCopyTree] { return CopyBetween(from, to, regCopyTree, "RegCopyTreeA"); });
+    if (!tree.big)
+        add("SHCopyKeyA", false, clear, [from, to] {
+            return CopyBetween(from, to, [](HKEY s, HKEY d) { return static_cast<LONG>(::SHCopyKeyA(s, nullptr, d, 0)); },
+                               "SHCopyKeyA");
+        });
+    add("reg copy /s /f", true, clear, [from, to] {
+        long code = Run("C:\\windows\\system32\\reg.exe", "copy \"" + from.Name(false) + "\" \"" + to.Name(false) + "\" /s /f",
+                        INFINITE);
+        return code == 0 ? std::string() : "reg.exe exited with " + std::to_string(code);
+    });
+    add("regedit /e + /s", true, clear, [from, to] { return RegeditRoundTrip(from, to); });
+
+    // Over an existing copy, as in real use: the old tree has to go first.
+    add(oursName + " over old", false, old(false), succeeds(ours));
+    // A launch's restore: first the check for changes made outside since
+    // the launcher left the key (recorded, untimed, by another entry's
+    // capture of the old copy), then the restore.
+    if (checked)
+        add(kChecked, false, old(true), succeeds(checked));
+    add("DeleteRegistryTree+CopyRegistryTree over old", false, old(false), [from, to] {
+        OurDelete(to);
+        return CopyBetween(from, to, OurCopy, "CopyRegistryTree");
+    });
+    // The same replacement as ours with no safety at all: a process that
+    // ends in between leaves no copy or half of one.
+    add(kUnsafe, false, old(false), [from, to, regCopyTree] {
+        ::RegDeleteTreeA(to.root, to.path.c_str());
+        ::RegDeleteKeyA(to.root, to.path.c_str());
+        return CopyBetween(from, to, regCopyTree, "RegCopyTreeA");
+    });
     return m;
 }
 
@@ -587,64 +355,62 @@ std::vector<Method> MethodsFor(const Tree& tree, const Place& from, const Place&
 struct Block {
     std::string title;
     std::vector<Series> series;
-    std::vector<std::string> notes;
+    std::string note;
 };
 
-void RunBlock(const std::string& title, const Tree& tree, const Place& from, const Place& to,
-              std::vector<Method> methods, Block& block)
+Block RunBlock(const std::string& title, const Tree& tree, const Place& from, const Place& to, std::vector<Trial> trials)
 {
+    const std::string expected = Dump(from.root, from.path, false);
+    // The first and the last result of each copy must equal the source.
+    for (size_t i = 1; i < trials.size(); ++i)
+        trials[i].finish = [&expected, to, big = tree.big, last = trials[i].series.plannedReps - 1](int rep) {
+            if (rep != 0 && (rep != last || big))
+                return std::string();
+            const std::string got = Dump(to.root, to.path, false);
+            return got == expected ? std::string() : "copy differs from the source: " + Describe(got);
+        };
     // The huge tree's rounds take minutes: it tells each step.
-    const bool verbose = tree.big;
-    block.title = title;
-    TreeDigest expected = Digest(from.root, from.path);
-    block.notes.push_back("source " + expected.Describe());
-    std::vector<Series> series(methods.size());
-    int maxReps = 0;
-    for (size_t i = 0; i < methods.size(); ++i) {
-        series[i].group = tree.name;
-        series[i].method = methods[i].name;
-        series[i].plannedReps = methods[i].slow ? tree.slowReps : tree.fastReps;
-        maxReps = std::max(maxReps, series[i].plannedReps);
-    }
-    for (int rep = 0; rep < maxReps; ++rep) {
-        // Start each round with another method, so that none always follows
-        // the same neighbour.
-        for (size_t k = 0; k < methods.size(); ++k) {
-            size_t i = (k + rep) % methods.size();
-            Series& s = series[i];
-            if (rep >= s.plannedReps || s.failed)
-                continue;
-            double set = NowMs();
-            std::string err = methods[i].setUp();
-            if (!err.empty()) {
-                s.Fail(err);
-                continue;
-            }
-            double t0 = NowMs();
-            err = methods[i].run();
-            double t1 = NowMs();
-            if (verbose)
-                std::fprintf(stderr, "  %s: %s: set-up %.0f ms, run %.0f ms\n", title.c_str(), s.method.c_str(), t0 - set,
-                             t1 - t0);
-            if (!err.empty()) {
-                s.Fail(err);
-                continue;
-            }
-            s.ms.push_back(t1 - t0);
-            // The first and the last result of each copy must equal the source.
-            if (i > 0 && (rep == 0 || (rep + 1 == s.plannedReps && !tree.big))) {
-                TreeDigest got = Digest(to.root, to.path);
-                if (!(got == expected))
-                    s.Fail("copy differs from the source: " + got.Describe());
-            }
-        }
-        std::fprintf(stderr, "  %s: round %d of %d\r", title.c_str(), rep + 1, maxReps);
-    }
-    std::fprintf(stderr, "\n");
-    RemoveTree(to);
-    block.series = std::move(series);
+    RunRounds(trials, title, true, tree.big);
+    DeleteTree(to.root, to.path);
+    Block block{title, {}, "source " + Describe(expected)};
+    for (Trial& trial : trials)
+        block.series.push_back(std::move(trial.series));
+    return block;
 }
 
+// A capture over an old copy into a slot that keeps one generation, beside
+// one that keeps ten: each makes a generation of the snapshot it replaces
+// (renames) and removes the oldest beyond its depth, so the history's length
+// should not show.
+Block GenerationsBlock(const Tree& tree, const Place& from, int slot)
+{
+    std::vector<Trial> trials;
+    for (int depth : {1, 10}) {
+        const Place to{HKEY_LOCAL_MACHINE, SnapshotPath(slot, kWow64StoreRoot)};
+        auto capture = Ours(std::string("Src\\") + tree.name, slot, true);
+        OurDepth(depth);
+        OurDiscard(slot);
+        for (int i = 0; i <= depth; ++i)
+            capture();
+        Trial trial;
+        trial.series = {tree.name, "CaptureSnapshot over old, " + std::to_string(depth) + " generations", tree.fastReps};
+        trial.setUp = [from, to, depth] {
+            OurDepth(depth);
+            return FillWithOld(from, to, true) ? std::string() : std::string("set-up failed");
+        };
+        trial.run = [capture] { return capture() ? std::string() : std::string("returned 0"); };
+        trials.push_back(std::move(trial));
+        slot += 50; // a slot of its own for each depth
+    }
+    RunRounds(trials, std::string(tree.name) + ": capture with generations", true);
+    Block block{std::string(tree.name) + ": capture over an old copy, by the generations kept", {}, ""};
+    for (Trial& trial : trials)
+        block.series.push_back(std::move(trial.series));
+    for (int depth : {1, 10})
+        OurDiscard(slot - (depth == 1 ? 100 : 50));
+    OurDepth(1);
+    return block;
+}
 
 const Series* Find(const std::vector<Series>& v, const char* method)
 {
@@ -654,59 +420,22 @@ const Series* Find(const std::vector<Series>& v, const char* method)
     return nullptr;
 }
 
-// How deep the registry lets keys nest: creates a chain one level at a time.
-std::string ProbeDepthLimit()
-{
-    std::string base = std::string(kBenchKey) + "\\DepthProbe";
-    RemoveTree({HKEY_CURRENT_USER, base});
-    HKEY key = CreateSub(HKEY_CURRENT_USER, base.c_str());
-    // HKCU is HKEY_USERS\<user>, itself below the root of the registry.
-    int levels = 0;
-    LONG rc = ERROR_SUCCESS;
-    while (key && levels < 600) {
-        HKEY sub = nullptr;
-        rc = ::RegCreateKeyExA(key, "L", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
-        ::RegCloseKey(key);
-        key = rc == ERROR_SUCCESS ? sub : nullptr;
-        if (key)
-            ++levels;
-    }
-    if (key)
-        ::RegCloseKey(key);
-    RemoveTree({HKEY_CURRENT_USER, base});
-    if (rc == ERROR_SUCCESS)
-        return "nesting: 600 levels below HKCU\\" + base + " were accepted (no limit found)";
-    return "nesting: " + std::to_string(levels) + " levels below HKCU\\" + base +
-           " were accepted, the next RegCreateKeyExA returned " + std::to_string(rc);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const char* resultsPath = nullptr;
-    const char* only = nullptr;
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--quick") == 0)
-            quick = true;
-        else if (std::strcmp(argv[i], "--tree") == 0 && i + 1 < argc)
-            only = argv[++i];
-        else
-            resultsPath = argv[i];
-    }
-    Output out(resultsPath);
+    const Arguments arguments = ParseArguments(argc, argv);
+    Output out(arguments.resultsPath);
+    // The launcher's profile, for the history's depth.
+    CWinApp app("COBWELD");
+    app.SetRegistryKey("Varnolite");
 
     // The huge tree takes seconds a copy: fewer repetitions, and only the
     // methods that the ratios need.
     std::vector<Tree> trees = {
-        {"typical", BuildTypical, 11, 5, false},
-        {"wide", BuildWide, 7, 3, false},
-        {"deep", BuildDeep, 11, 5, false},
-        {"large", BuildLarge, 5, 3, false},
-        {"huge", BuildHuge, 3, 0, true},
+        {"typical", 11, 5, false}, {"wide", 7, 3, false}, {"deep", 11, 5, false}, {"large", 5, 3, false}, {"huge", 3, 0, true},
     };
-    if (quick)
+    if (arguments.quick)
         for (auto& t : trees) {
             t.fastReps = t.big ? 1 : 2;
             t.slowReps = std::min(t.slowReps, 2);
@@ -719,49 +448,39 @@ int main(int argc, char** argv)
     std::vector<Block> blocks;
     for (size_t t = 0; t < trees.size(); ++t) {
         const Tree& tree = trees[t];
-        if (only && std::strcmp(only, tree.name) != 0)
+        if (arguments.tree && std::strcmp(arguments.tree, tree.name) != 0)
             continue;
-        Place src{HKEY_CURRENT_USER, SrcPath(tree)};
-        Place live{HKEY_CURRENT_USER, LivePath(tree)};
-        Place captureSlot{HKEY_LOCAL_MACHINE, SlotPath(kCaptureSlot + static_cast<int>(t))};
-        Place capturePrevious{HKEY_LOCAL_MACHINE, captureSlot.path + ".prev"};
-        Place restoreSlot{HKEY_LOCAL_MACHINE, SlotPath(kRestoreSlot + static_cast<int>(t))};
+        const int captureSlot = kCaptureSlot + static_cast<int>(t), restoreSlot = kRestoreSlot + static_cast<int>(t);
+        const Place src{HKEY_CURRENT_USER, std::string(kBenchKey) + "\\Src\\" + tree.name};
+        const Place live{HKEY_CURRENT_USER, std::string(kBenchKey) + "\\Live\\" + tree.name};
+        const Place capture{HKEY_LOCAL_MACHINE, SnapshotPath(captureSlot, kWow64StoreRoot)};
+        const Place restore{HKEY_LOCAL_MACHINE, SnapshotPath(restoreSlot, kWow64StoreRoot)};
 
         double t0 = NowMs();
-        RemoveTree(src);
-        HKEY root = CreateSub(HKEY_CURRENT_USER, src.path.c_str());
-        tree.build(root);
-        ::RegCloseKey(root);
+        DeleteTree(src.root, src.path);
+        BuildTree(Key(src.root, Widen(src.path)), tree.name);
         std::fprintf(stderr, "built %s in %.0f ms\n", tree.name, NowMs() - t0);
 
-        auto capture = std::make_shared<CProgramEntry>();
-        std::snprintf(capture->m_szRegistry, sizeof capture->m_szRegistry, "CobweldBench\\Src\\%s", tree.name);
-        capture->m_nSaveSlot = kCaptureSlot + static_cast<int>(t);
-        auto restore = std::make_shared<CProgramEntry>();
-        std::snprintf(restore->m_szRegistry, sizeof restore->m_szRegistry, "CobweldBench\\Live\\%s", tree.name);
-        restore->m_nSaveSlot = kRestoreSlot + static_cast<int>(t);
-
-        Block cap, res;
-        RunBlock(std::string(tree.name) + ": capture, HKCU settings key -> HKLM snapshot slot", tree, src, captureSlot,
-                 MethodsFor(tree, src, captureSlot, capturePrevious, "CaptureSnapshot",
-                            [capture] { return capture->CaptureSnapshot(REASON_REACQUIRE); }),
-                 cap);
-        blocks.push_back(std::move(cap));
-        RemoveTree(capturePrevious);
-
-        RemoveTree(restoreSlot);
-        FillFrom(src, restoreSlot);
-        RunBlock(std::string(tree.name) + ": restore, HKLM snapshot slot -> HKCU settings key", tree, restoreSlot,
-                 live, MethodsFor(tree, restoreSlot, live, Place{HKEY_LOCAL_MACHINE, ""}, "RestoreSnapshot",
-                                  [restore] { return restore->RestoreSnapshot(true); },
-                                  [restore, live] {
-                                      return CheckAgainstRecord(live) == TreeChange::UNCHANGED &&
-                                             restore->RestoreSnapshot(true);
-                                  }),
-                 res);
-        blocks.push_back(std::move(res));
-        RemoveTree(restoreSlot);
-        RemoveTree(src);
+        // Over an old copy the capture keeps one generation, as an earlier
+        // build kept its previous settings: it removes one as it makes one.
+        OurDepth(1);
+        OurDiscard(captureSlot);
+        blocks.push_back(RunBlock(std::string(tree.name) + ": capture, HKCU settings key -> HKLM snapshot slot", tree, src,
+                                  capture, MethodsFor(tree, src, capture, "CaptureSnapshot",
+                                                      Ours(std::string("Src\\") + tree.name, captureSlot, true))));
+        OurDiscard(captureSlot);
+        if (!tree.big)
+            blocks.push_back(GenerationsBlock(tree, src, captureSlot));
+        DeleteTree(restore.root, restore.path);
+        CopyTree(src, restore);
+        const std::string settings = std::string("Live\\") + tree.name;
+        blocks.push_back(RunBlock(std::string(tree.name) + ": restore, HKLM snapshot slot -> HKCU settings key", tree, restore,
+                                  live, MethodsFor(tree, restore, live, "RestoreSnapshot", Ours(settings, restoreSlot, false),
+                                                   Ours(settings, restoreSlot, false, true),
+                                                   LeftBy(settings, kLeaverSlot))));
+        OurDiscard(restoreSlot);
+        OurDiscard(kLeaverSlot);
+        DeleteTree(src.root, src.path);
     }
 
     std::vector<std::vector<std::string>> rows;
@@ -775,25 +494,24 @@ int main(int argc, char** argv)
     for (const Block& b : blocks) {
         const Series* regCopyTree = Find(b.series, "RegCopyTreeA");
         const Series* unsafe = Find(b.series, kUnsafe);
-        const Series* lower = Find(b.series, "read only (lower bound)");
+        const Series* lower = Find(b.series, kLowerBound);
         const Series* reg = Find(b.series, "reg copy /s /f");
         const char* direction = b.title.find("capture") != std::string::npos ? "capture" : "restore";
         for (const Series& s : b.series) {
             std::string reps = std::to_string(s.ms.size());
             if (static_cast<int>(s.ms.size()) != s.plannedReps)
                 reps += "/" + std::to_string(s.plannedReps);
-            rows.push_back({s.group, direction, s.method, reps, s.failed && s.ms.empty() ? "FAILED" : FormatMs(s.Median()),
-                            s.failed && s.ms.empty() ? "-" : FormatMs(s.Min()), FormatRatio(s, regCopyTree),
+            rows.push_back({s.group, direction, s.method, reps, s.MedianText(), s.MinText(), FormatRatio(s, regCopyTree),
                             FormatRatio(s, lower), FormatRatio(s, reg), OverOld(s.method) ? FormatRatio(s, unsafe) : "-",
-                            s.failed ? "FAILED: " + s.note : ""});
+                            s.NoteText()});
         }
         const Series* ours = Find(b.series, direction[0] == 'c' ? "CaptureSnapshot over old" : "RestoreSnapshot over old");
         if (direction[0] == 'c')
             summary.push_back({b.series.empty() ? "" : b.series[0].group, "", "", "-", "-", "-", "-"});
-        summary.back()[direction[0] == 'c' ? 1 : 3] = ours && !ours->ms.empty() ? FormatMs(ours->Median()) : "FAILED";
+        summary.back()[direction[0] == 'c' ? 1 : 3] = ours ? ours->MedianText() : "FAILED";
         summary.back()[direction[0] == 'c' ? 2 : 4] = ours ? FormatRatio(*ours, unsafe) : "-";
         if (const Series* checked = direction[0] == 'r' ? Find(b.series, kChecked) : nullptr) {
-            summary.back()[5] = checked->ms.empty() ? "FAILED" : FormatMs(checked->Median());
+            summary.back()[5] = checked->MedianText();
             summary.back()[6] = FormatRatio(*checked, unsafe);
         }
     }
@@ -806,8 +524,7 @@ int main(int argc, char** argv)
     PrintTable(out, summary);
     out.Line("");
     for (const Block& b : blocks)
-        for (const auto& n : b.notes)
-            out.Line(b.title + ": " + n);
+        out.Line(b.title + ": " + b.note);
     out.Line("Ratios are of medians. Rows \"... over old\" start from a destination that already holds an older copy");
     out.Line("(with one stale subkey), CaptureSnapshot's slot also with older previous settings; the other copies start");
     out.Line("from a missing destination. x unsafe: to RegDeleteTreeA+RegCopyTreeA over old, the same replacement with no");

@@ -1,5 +1,6 @@
 #include "tests/driver/Driver.h"
 #include <sddl.h>
+#include <cstdio>
 #include <map>
 #include "framework/Scoped.h"
 #include "framework/Text.h"
@@ -7,6 +8,7 @@
 namespace driver {
 
 const char* const kStoreRoot = "Software\\Varnolite\\Cobweld";
+const char* const kWow64StoreRoot = "Software\\WOW6432Node\\Varnolite\\Cobweld";
 const char* const kVirtualStoreRoot =
     "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\Varnolite\\Cobweld";
 
@@ -89,6 +91,28 @@ HWND WaitFor(const std::function<HWND()>& find, DWORD timeoutMs)
     return found && Sync(found) ? found : nullptr;
 }
 
+std::string Numbered(const char* format, int n)
+{
+    char name[32];
+    return std::string(name, std::snprintf(name, sizeof name, format, n));
+}
+
+// A value of the benchmarks' trees: text (REG_SZ, REG_EXPAND_SZ), number
+// (REG_DWORD), or size bytes that differ with seed (REG_BINARY).
+void SetTreeValue(HKEY key, const std::string& name, DWORD type, const std::string& text, DWORD number, size_t size,
+                  unsigned seed)
+{
+    const std::wstring wide = Widen(text);
+    std::string bytes(type == REG_BINARY ? size : 0, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 31 + seed * 7) ^ (i >> 8));
+    if (type == REG_DWORD)
+        bytes.assign(reinterpret_cast<const char*>(&number), sizeof number);
+    else if (type != REG_BINARY)
+        bytes.assign(reinterpret_cast<const char*>(wide.c_str()), wide.size() * 2 + 2);
+    SetValue(key, "", Widen(name).c_str(), type, bytes.data(), DWORD(bytes.size()));
+}
+
 } // namespace
 
 bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs)
@@ -136,10 +160,22 @@ std::string GetString(HKEY root, const std::string& path, const char* name)
         ? "<missing>" : data;
 }
 
+DWORD GetDword(HKEY root, const std::string& path, const char* name)
+{
+    CRegKey key;
+    DWORD value = 0, size = sizeof value;
+    if (!key.Open(root, path.c_str(), KEY_QUERY_VALUE | View(root)))
+        ::RegGetValueA(key, nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+}
+
 bool SetValue(HKEY root, const std::string& path, const wchar_t* name, DWORD type, const void* data, DWORD size)
 {
+    // The benchmarks fill big trees through here: no second handle of root.
+    if (path.empty())
+        return !::RegSetValueExW(root, name, 0, type, static_cast<const BYTE*>(data), size);
     Key key(root, Widen(path));
-    return key && !::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    return key && SetValue(key, "", name, type, data, size);
 }
 
 bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value)
@@ -225,6 +261,47 @@ void FillOddValues(HKEY key)
     }
 }
 
+void BuildTree(HKEY root, const std::string& name)
+{
+    // Their figures are compared from run to run: names, types and bytes stay as they are.
+    const DWORD types[] = {REG_SZ, REG_DWORD, REG_BINARY, REG_EXPAND_SZ};
+    CRegKey group, key, chain[2];
+    // A program's ordinary settings.
+    for (int s = 0; name == "typical" && s < 20; ++s) {
+        key.Create(root, Numbered("Section%02d", s).c_str(), KEY_ALL_ACCESS);
+        for (int v = 0, n = s * 10; v < 10; ++v, ++n)
+            SetTreeValue(key, Numbered("Setting%02d", v), types[v % 4], v % 4 ? "%USERPROFILE%\\Example"
+                         : "C:\\Program Files\\Example\\data\\file" + std::to_string(n) + ".dat", s * 1000 + v, 120, n);
+    }
+    for (int v = 0; name == "wide" && v < 10000; ++v)
+        SetTreeValue(root, Numbered("Item%05d", v), types[v % 3], "recent item number " + std::to_string(v), v, 40, v);
+    for (int level = 1; name == "deep" && level <= 200; ++level) {
+        CRegKey& next = chain[level % 2];
+        next.Create(level == 1 ? root : HKEY(chain[(level + 1) % 2]), Numbered("Level%03d", level).c_str(), KEY_ALL_ACCESS);
+        SetTreeValue(next, "Name", REG_SZ, Numbered("Level%03d", level), 0, 0, 0);
+        SetTreeValue(next, "Depth", REG_DWORD, "", level, 0, 0);
+    }
+    // 20 groups of 50 keys: every 20th key holds a value of exactly 64 KB,
+    // every 100th one of 160 KB besides.
+    for (int n = 0; name == "large" && n < 1000; ++n) {
+        if (n % 50 == 0)
+            group.Create(root, Numbered("Group%02d", n / 50).c_str(), KEY_ALL_ACCESS);
+        key.Create(group, Numbered("Key%02d", n % 50).c_str(), KEY_ALL_ACCESS);
+        for (int v = 0; v < 10; ++v) {
+            const size_t big = v == 9 && n % 20 == 0 ? 0x10000 : v == 8 && n % 100 == 0 ? 160 * 1024 : 0;
+            SetTreeValue(key, Numbered("Value%d", v), big ? REG_BINARY : types[v % 3], "some text of medium length for key "
+                         + std::to_string(n), n * 10 + v, big ? big : 256, big ? n : n * 10 + v);
+        }
+    }
+    // The recent files or the cache of a program that never forgets.
+    for (int n = 0; name == "huge" && n < 40000; ++n) {
+        key.Create(root, Numbered("Entry%05d", n).c_str(), KEY_ALL_ACCESS);
+        SetTreeValue(key, "Path", REG_SZ, "C:\\Users\\Example\\Documents\\document " + std::to_string(n) + ".txt", 0, 0, 0);
+        SetTreeValue(key, "Opened", REG_DWORD, "", n, 0, 0);
+        SetTreeValue(key, "State", REG_BINARY, "", 0, 24, n);
+    }
+}
+
 void WriteStoreEntry(int index, const StoreEntry& e, HKEY root)
 {
     const std::string path = EntryPath(index);
@@ -261,7 +338,23 @@ void WipeLauncherState()
     DeleteTree(HKEY_CURRENT_USER, "Software\\Varnolite");
 }
 
-bool Process::Start(const std::string& exePath, const std::string& arguments)
+std::string ReadBytes(const std::wstring& path)
+{
+    CHandle file(::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    LARGE_INTEGER size = {};
+    std::string bytes(file.IsValid() && ::GetFileSizeEx(file, &size) ? size_t(size.QuadPart) : 0, '\0');
+    DWORD got = 0;
+    return bytes.empty() || (::ReadFile(file, &bytes[0], DWORD(bytes.size()), &got, nullptr) && got == bytes.size()) ? bytes : "";
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    CHandle file(::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    return file.IsValid() && ::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
+}
+
+bool Process::Start(const std::string& exePath, const std::string& arguments, bool quiet)
 {
     // What a test starts (and what that starts) ends with the test program,
     // also when a timeout kills it: a launcher left running would refuse
@@ -275,8 +368,14 @@ bool Process::Start(const std::string& exePath, const std::string& arguments)
     }();
     Kill();
     std::string commandLine = "\"" + exePath + "\"" + (arguments.empty() ? "" : " " + arguments);
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    CHandle nul(quiet ? ::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                                      OPEN_EXISTING, 0, nullptr) : nullptr);
     STARTUPINFOA startup = {sizeof startup};
-    if (!::CreateProcessA(exePath.c_str(), &commandLine[0], 0, 0, FALSE, CREATE_SUSPENDED, 0, 0, &startup, &m_info))
+    if (quiet)
+        startup.dwFlags = STARTF_USESTDHANDLES, startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    if (!::CreateProcessA(exePath.c_str(), &commandLine[0], 0, 0, quiet, CREATE_SUSPENDED | (quiet ? CREATE_NO_WINDOW : 0), 0,
+                          0, &startup, &m_info))
         return (m_info = PROCESS_INFORMATION()), false;
     ::AssignProcessToJobObject(job, m_info.hProcess);
     ::ResumeThread(m_info.hThread);
@@ -295,6 +394,14 @@ void Process::Kill()
     if (m_info.hProcess)
         ::CloseHandle(m_info.hProcess), ::CloseHandle(m_info.hThread);
     m_info = PROCESS_INFORMATION();
+}
+
+long Run(const std::string& exePath, const std::string& arguments, DWORD timeoutMs)
+{
+    Process process;
+    DWORD code = 0;
+    return process.Start(exePath, arguments, true) && process.WaitExit(timeoutMs) &&
+                   ::GetExitCodeProcess(process.Handle(), &code) ? long(code) : -1;
 }
 
 HWND Process::WaitMainWindow(DWORD timeoutMs) const
@@ -326,10 +433,14 @@ HWND WaitDialog(DWORD processId, const std::string& caption, DWORD timeoutMs)
     return WaitFor([&] { return FindTopLevel(processId, [&](HWND w) { return WindowText(w) == caption; }); }, timeoutMs);
 }
 
+HWND FindMessageBox(DWORD processId)
+{
+    return FindTopLevel(processId, [](HWND w) { return ::GetDlgItem(w, kMessageBoxIconId) != nullptr; });
+}
+
 HWND WaitMessageBox(DWORD processId, DWORD timeoutMs)
 {
-    return WaitFor([&] { return FindTopLevel(processId, [](HWND w) { return ::GetDlgItem(w, kMessageBoxIconId) != nullptr; }); },
-                   timeoutMs);
+    return WaitFor([&] { return FindMessageBox(processId); }, timeoutMs);
 }
 
 std::string DescribeMessageBox(HWND box)

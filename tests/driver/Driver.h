@@ -1,8 +1,9 @@
-// The tests' driver: the registry as the tests set it up and read it back,
-// and the real COBWELD.EXE run inside Wine and looked at from outside, the
-// way a user (or the shell) would. Every wait polls until its timeout (ms)
-// and reports whether what it waited for happened. Texts are CP932 byte
-// strings; compare them with FromUtf8(u8"...").
+// The test kit, shared by the tests and the benchmarks: the registry as they
+// set it up and read it back, the store's layout, the benchmarks' settings
+// trees, and programs (the real COBWELD.EXE among them) run inside Wine and
+// looked at from outside, the way a user (or the shell) would. Every wait
+// polls until its timeout (ms) and reports whether what it waited for
+// happened. Texts are CP932 byte strings; compare them with FromUtf8(u8"...").
 #pragma once
 #include <windows.h>
 #include <functional>
@@ -23,6 +24,9 @@ inline std::string LauncherPath() { return BinDir() + "COBWELD.EXE"; }
 // HKEY_LOCAL_MACHINE is read and written in its 32-bit view (unless a view
 // is given), where the machine-wide store is.
 extern const char* const kStoreRoot; // the store's path below HKLM (or HKCU)
+// The machine-wide store as 64-bit programs (reg.exe, regedit) name it below
+// HKLM, outside the 32-bit view.
+extern const char* const kWow64StoreRoot;
 // The store Windows virtualized for a standard user's 32-bit launcher, below HKCU.
 extern const char* const kVirtualStoreRoot;
 
@@ -34,7 +38,9 @@ std::string Dump(HKEY root, const std::string& path, bool classes = true);
 bool Exists(HKEY root, const std::string& path);
 // A REG_SZ value's text; "<missing>" when there is none.
 std::string GetString(HKEY root, const std::string& path, const char* name);
-// Setting a value creates its key.
+// A REG_DWORD value; 0 when there is none.
+DWORD GetDword(HKEY root, const std::string& path, const char* name);
+// Setting a value creates its key; with an empty path it goes into root itself.
 bool SetValue(HKEY root, const std::string& path, const wchar_t* name, DWORD type, const void* data, DWORD size);
 bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value);
 bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value);
@@ -60,6 +66,11 @@ void FillRichTree(HKEY key, bool classes = true);
 // without their terminator or of odd size, a REG_DWORD of 2 and of 6 bytes,
 // REG_NONE with data, an unknown type.
 void FillOddValues(HKEY key);
+// The benchmarks' settings trees, built into key: "typical" (20 subkeys of 10
+// values), "wide" (10,000 values), "deep" (a chain of 200 keys), "large"
+// (1,000 keys of 10 values, some of 64 KB and 160 KB) and "huge" (40,000
+// subkeys of 3 values).
+void BuildTree(HKEY key, const std::string& name);
 
 // One stored entry: the nine values of the store's Info\<n>.
 struct StoreEntry {
@@ -67,8 +78,9 @@ struct StoreEntry {
     DWORD runMinimized = 0, saveSlot = 0, iconIndex = 0, retrieveAgain = 0;
 };
 void WriteStoreEntry(int index, const StoreEntry& entry, HKEY root = HKEY_LOCAL_MACHINE);
-inline std::string EntryPath(int index) { return std::string(kStoreRoot) + "\\Info\\" + std::to_string(index); }
-inline std::string SnapshotPath(int slot) { return std::string(kStoreRoot) + "\\Save\\" + std::to_string(slot); }
+// Below the store named store (kWow64StoreRoot for a 64-bit program's look).
+inline std::string EntryPath(int index, std::string store = kStoreRoot) { return store + "\\Info\\" + std::to_string(index); }
+inline std::string SnapshotPath(int slot, std::string store = kStoreRoot) { return store + "\\Save\\" + std::to_string(slot); }
 // The titles of the entries the launcher would load, up to the first gap.
 std::vector<std::string> StoredTitles(HKEY root = HKEY_LOCAL_MACHINE);
 // A value of the profile's section "Cobweld" ("Current", "Installed").
@@ -77,28 +89,39 @@ void SetProfileInt(const char* name, DWORD value);
 // too), its virtualized copy and the profile.
 void WipeLauncherState();
 
+// ---------------------------------------------------------------- files
+
+// A whole file (a full path); "" when it cannot be read.
+std::string ReadBytes(const std::wstring& path);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+
 // ---------------------------------------------------------------- programs
 
-// A program of this build, ended with the test program at the latest.
+// A program, ended with the test program at the latest.
 class Process {
 public:
     Process() = default;
     ~Process() { Kill(); }
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
-    bool Start(const std::string& exePath, const std::string& arguments = "");
+    // quiet: without a window, its output going nowhere.
+    bool Start(const std::string& exePath, const std::string& arguments = "", bool quiet = false);
     bool StartLauncher(const std::string& arguments = "") { return Start(LauncherPath(), arguments); }
     bool Running() const { return m_info.hProcess && ::WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT; }
     bool WaitExit(DWORD timeoutMs = kTimeout) const;
     void Kill();
     DWORD Id() const { return m_info.dwProcessId; }
     DWORD MainThreadId() const { return m_info.dwThreadId; }
+    HANDLE Handle() const { return m_info.hProcess; }
     // The launcher's main window, once its thread answers messages.
     HWND WaitMainWindow(DWORD timeoutMs = kTimeout) const;
 
 private:
     PROCESS_INFORMATION m_info = {};
 };
+// Runs a program quietly to its end: its exit code, or -1 when it did not
+// start or end in time.
+long Run(const std::string& exePath, const std::string& arguments, DWORD timeoutMs = kTimeout);
 
 // ---------------------------------------------------------------- windows
 
@@ -109,6 +132,7 @@ std::string ItemText(HWND dialog, int id);
 // main window (its title begins with "Cobweld" and it holds the program
 // list), one with exactly this caption, a message box.
 HWND FindMainWindow(DWORD processId);
+HWND FindMessageBox(DWORD processId);
 HWND WaitDialog(DWORD processId, const std::string& caption, DWORD timeoutMs = kTimeout);
 HWND WaitMessageBox(DWORD processId, DWORD timeoutMs = kTimeout);
 // "<caption>|<text>|<buttons>", the default button marked with '*'.

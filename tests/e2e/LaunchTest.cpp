@@ -34,12 +34,7 @@ protected:
     static std::string SeenPath(int run) { return std::string(kApp) + "\\Seen\\" + std::to_string(run); }
     // A number the program's start number run recorded; for run 0, the
     // control key's own: Runs, or the Pid of a starter (HandOver).
-    static int Number(int run, const char* name)
-    {
-        DWORD value = 0, size = sizeof value;
-        ::RegGetValueA(HKEY_CURRENT_USER, run ? SeenPath(run).c_str() : kApp, name, RRF_RT_REG_DWORD, 0, &value, &size);
-        return static_cast<int>(value);
-    }
+    static int Number(int run, const char* name) { return (int)GetDword(HKEY_CURRENT_USER, run ? SeenPath(run) : kApp, name); }
     static bool Ready(int run) { return WaitUntil([&] { return Number(run, "Ready") == 1; }); }
     // Color as the start number run found it, and as the slot holds it.
     static std::string Seen(int run) { return GetString(HKEY_CURRENT_USER, SeenPath(run) + "\\Settings", "Color"); }

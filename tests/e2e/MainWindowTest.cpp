@@ -83,11 +83,7 @@ TEST_F(MainWindowTest, EntriesWithoutASlotOfTheirOwnGetAFreeOneWithTheSnapshotTh
     for (const char* leftover : {"1", "3.prev", "4.new", "5.old"})
         SetString(HKEY_LOCAL_MACHINE, save + leftover, "Marker", leftover);
     HWND main = Start();
-    auto slotOf = [](int row) {
-        DWORD slot = 0, size = sizeof slot;
-        ::RegGetValueA(Key(HKEY_LOCAL_MACHINE, Widen(EntryPath(row))), nullptr, "iSave", RRF_RT_REG_DWORD, 0, &slot, &size);
-        return static_cast<int>(slot);
-    };
+    auto slotOf = [](int row) { return (int)GetDword(HKEY_LOCAL_MACHINE, EntryPath(row), "iSave"); };
     // Slots 1 and 3 to 5 hold something: a shared slot's copy goes to 6, and
     // each entry without a slot gets an empty snapshot.
     for (int i = 0; i < 5; ++i) {

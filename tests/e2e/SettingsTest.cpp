@@ -1,7 +1,6 @@
 // An entry's settings sets from the main window's system menu: undo the
 // last capture, and the snapshot to and from a registry file.
 #include <cstdlib>
-#include <fstream>
 #include "tests/e2e/E2ETest.h"
 
 namespace {
@@ -65,12 +64,12 @@ TEST_F(SettingsTest, AnEntrysSettingsTravelThroughARegistryFileIntoAnother)
 
     const std::string imported = Snapshot(2);
     // Another program's settings never become this entry's.
-    std::ofstream(bad, std::ios::binary) << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n\"v\"=\"1\"\r\n";
+    WriteBytes(Widen(bad), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n\"v\"=\"1\"\r\n");
     PostSysCommand(main, IDM_IMPORT_SETTINGS);
     ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのインポート"), bad));
     EXPECT_EQ(NextBox(IDOK), "COBWELD|" + FromUtf8(u8"レジストリのインポートに失敗しました。\n") + bad +
                                  FromUtf8(u8"\nこのファイルはエントリの設定キーではなく HKEY_CURRENT_USER\\Software\\X の設定です。|OK*"));
-    std::ofstream(bad, std::ios::binary) << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n\"v\"=\"open\r\n";
+    WriteBytes(Widen(bad), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n\"v\"=\"open\r\n");
     PostSysCommand(main, IDM_IMPORT_SETTINGS);
     ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのインポート"), bad));
     EXPECT_EQ(NextBox(IDOK), "COBWELD|" + FromUtf8(u8"レジストリのインポートに失敗しました。\n") + bad +

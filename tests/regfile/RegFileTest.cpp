@@ -1,10 +1,7 @@
 // Registry files: ours against Wine's own reg.exe, both ways, and the files
 // an import refuses.
 #include <gtest/gtest.h>
-#include <fstream>
-#include <iterator>
 #include "registry/RegFile.h"
-#include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "tests/driver/Driver.h"
 
@@ -25,23 +22,13 @@ protected:
     const std::wstring m_a = _wgetenv(L"TEMP") + (L"\\" + Test()) + L".a.reg", m_b = m_a + L".b";
 };
 
-std::string ReadBytes(const std::wstring& path)
-{
-    std::ifstream in(Narrow(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-void WriteBytes(const std::wstring& path, const std::string& b) { std::ofstream(Narrow(path), std::ios::binary) << b; }
 void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size)
 {
     driver::SetValue(key, "", name, type, data, size);
 }
 
 // Wine's own reg.exe, run to its end.
-bool RunReg(const std::wstring& arguments)
-{
-    Process reg;
-    return reg.Start("C:\\windows\\system32\\reg.exe", Narrow(arguments)) && reg.WaitExit(60000);
-}
+bool RunReg(const std::wstring& arguments) { return Run("C:\\windows\\system32\\reg.exe", Narrow(arguments), 60000) != -1; }
 
 } // namespace
 
