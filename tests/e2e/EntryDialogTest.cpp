@@ -138,7 +138,7 @@ TEST_F(EntryDialogTest, ANewEntryMadeThroughTheDialogsIsListedWithItsIconStoredA
     Click(dialog, IDOK);
     ASSERT_TRUE(WaitGone(dialog) && Sync(main));
     stored.title = FromUtf8(u8"変更後"), stored.registry = "cobweldtest\\e2e";
-    EXPECT_EQ(Stored(0) + Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)) + Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".prev"),
+    EXPECT_EQ(Stored(0) + Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)) + Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".g1"),
               AsStored(stored) + snapshot + "<missing>");
     // Another settings key: the entry takes its first snapshot, and the old
     // key's snapshot becomes its previous settings.
@@ -147,6 +147,6 @@ TEST_F(EntryDialogTest, ANewEntryMadeThroughTheDialogsIsListedWithItsIconStoredA
     Type(dialog, IDC_REGISTRY_NAME, kOtherName);
     Click(dialog, IDOK);
     EXPECT_TRUE(WaitGone(dialog) && WaitUntil([&] { return GetString(HKEY_LOCAL_MACHINE, EntryPath(0), "Registry") == kOtherName; }));
-    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)) + Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".prev"),
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)) + Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".g1"),
               Dump(HKEY_CURRENT_USER, std::string("Software\\") + kOtherName) + snapshot);
 }

@@ -331,7 +331,7 @@ TEST_F(LaunchTest, ChangesMadeOutsideAreOfferedToTheEntryThatLeftTheSettings)
     EXPECT_EQ(launch("1", "A", IDCANCEL, "outside"), "cancelled");
     EXPECT_EQ(GetString(HKEY_CURRENT_USER, kSettingsPath, "Color") + Snapshot(1), "outsidea");
     EXPECT_EQ(launch("1", "A", IDYES, nullptr), "b");
-    EXPECT_EQ(Snapshot(1) + GetString(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".prev", "Color"), "outsidea");
+    EXPECT_EQ(Snapshot(1) + GetString(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".g1", "Color"), "outsidea");
     EXPECT_EQ(launch("0", "B", IDNO, "again"), "outside");
     EXPECT_EQ(Snapshot(1) + Snapshot(2), "outsideb");
     EXPECT_EQ(launch("1", nullptr, 0, nullptr), "b"); // nothing changed since A left it
@@ -353,9 +353,10 @@ TEST_F(LaunchTest, ChangesMadeOutsideAreOfferedToTheEntryThatLeftTheSettings)
 
 // A close asked for while a question is open waits for the answer, and then
 // starts nothing that the end of the launcher could cut short or that loses
-// data: after No to the outside-change question nothing is restored (it will
-// be asked again); Yes to Re-acquire is captured before the launcher ends; a
-// deletion answered OK is not made.
+// data: after No to the outside-change question the changes are kept as a
+// generation and nothing is restored (it will be asked again); Yes to
+// Re-acquire is captured before the launcher ends; a deletion answered OK is
+// not made.
 TEST_F(LaunchTest, ACloseDuringAQuestionWaitsForTheAnswerAndThenStartsOnlyWhatKeepsData)
 {
     Add(0, "A", 1, 1, "a");
@@ -363,7 +364,7 @@ TEST_F(LaunchTest, ACloseDuringAQuestionWaitsForTheAnswerAndThenStartsOnlyWhatKe
     Tell(nullptr, false);
     ASSERT_TRUE(launcher.StartLauncher("0") && launcher.WaitExit() && Ready(1)); // A leaves the key
     SetString(HKEY_CURRENT_USER, kSettingsPath, "Color", "outside");
-    const std::string store = Dump(HKEY_LOCAL_MACHINE, kStoreRoot);
+    const std::string left = Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)) + Dump(HKEY_LOCAL_MACHINE, std::string(kStoreRoot) + "\\LeftBy");
     const struct { int button, answer; const char* asks; } steps[] = {
         {IDOK, IDNO, u8"取り込んで"}, {IDC_REACQUIRE, IDYES, u8"取得しなおし"}, {IDC_DELETE, IDOK, u8"削除"}};
     for (const auto& step : steps) {
@@ -376,8 +377,11 @@ TEST_F(LaunchTest, ACloseDuringAQuestionWaitsForTheAnswerAndThenStartsOnlyWhatKe
         std::string asked = box && ::IsWindowVisible(box) ? DescribeMessageBox(box) : "<gone>";
         EXPECT_NE(asked.find(FromUtf8(step.asks)), std::string::npos) << asked;
         EXPECT_TRUE(box && Answer(box, step.answer) && launcher.WaitExit(60000)) << step.asks;
+        // No keeps the changes made outside as a generation of the entry that left them.
         if (step.button == IDOK)
-            EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, kStoreRoot), store);
+            EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)) + Dump(HKEY_LOCAL_MACHINE, std::string(kStoreRoot) + "\\LeftBy") +
+                          GetString(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".g2", "Color"),
+                      left + "outside");
     }
     EXPECT_EQ(GetString(HKEY_CURRENT_USER, kSettingsPath, "Color") + Snapshot(2), "outsideoutside");
     EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"A", "B"}));
@@ -407,7 +411,7 @@ TEST_F(LaunchTest, ALongCaptureCanBeCancelledAndACloseWaitsForTheRestore)
         EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(progress) || !::IsWindowVisible(progress); }, 60000));
     }
     EXPECT_FALSE(WaitMessageBox(launcher.Id(), 300));
-    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".prev"), old); // the cancelled capture changed nothing
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".g1"), old); // the cancelled capture changed nothing
     DeleteTree(HKEY_CURRENT_USER, kSettingsPath);
     Click(main, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return Dump(HKEY_CURRENT_USER, kSettingsPath + std::string("\\Big\\0")) != "<missing>"; }));

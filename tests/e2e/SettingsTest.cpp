@@ -60,7 +60,7 @@ TEST_F(SettingsTest, AnEntrysSettingsTravelThroughARegistryFileIntoAnother)
     ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのインポート"), file));
     EXPECT_TRUE(WaitUntil([&] { return Snapshot(2, false) == Snapshot(1, false); }));
     // The import can be undone; the live settings are not touched.
-    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(2) + ".prev") + Dump(HKEY_CURRENT_USER, kSettingsPath), old + "<missing>");
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(2) + ".g1") + Dump(HKEY_CURRENT_USER, kSettingsPath), old + "<missing>");
 
     const std::string imported = Snapshot(2);
     // Another program's settings never become this entry's.
