@@ -9,6 +9,7 @@
 #define IDD_MAIN                    102
 #define IDD_ENTRY                   129
 #define IDD_ICON                    131
+#define IDD_HISTORY                 133
 
 // System-menu commands of the main window
 #define IDM_ABOUTBOX                0x0010
@@ -16,6 +17,7 @@
 #define IDM_UNDO_CAPTURE            0x0030
 #define IDM_EXPORT_SETTINGS         0x0040
 #define IDM_IMPORT_SETTINGS         0x0050
+#define IDM_HISTORY                 0x0060
 
 // The help command, shared by every dialog's Help button
 #ifndef ID_HELP
@@ -47,6 +49,14 @@
 #define IDC_ICON_FILE               1011
 #define IDC_ICON_LIST               1012
 #define IDC_ICON_BROWSE             1013
+
+// Settings history
+#define IDC_HISTORY_LIST            1030
+#define IDC_HISTORY_RESTORE         1031
+#define IDC_HISTORY_EXPORT          1032
+#define IDC_HISTORY_COMPARE         1033
+#define IDC_HISTORY_KEEP            1034
+#define IDC_HISTORY_DELETE          1035
 
 // Strings
 #define IDS_ABOUTBOX                101
@@ -100,6 +110,25 @@
 // Why an operation on an entry's settings failed: this id plus
 // CSettingsFailure::Kind
 #define IDS_SETTINGS_FAILURE_BASE   1160
+// The settings history
+#define IDS_HISTORY_MENU            1170
+#define IDS_HISTORY_CAPTION         1171
+#define IDS_HISTORY_TIME            1172
+#define IDS_HISTORY_REASON          1173
+#define IDS_HISTORY_SIZE            1174
+#define IDS_HISTORY_KEPT            1175
+#define IDS_HISTORY_KEY_SIZE        1176
+#define IDS_HISTORY_FILES_SIZE      1177
+#define IDS_REASON_CURRENT          1178
+#define IDS_CONFIRM_BRING_BACK      1179
+#define IDS_CONFIRM_REMOVE_GENERATION 1180
+#define IDS_COMPARE_TITLE           1181
+#define IDS_COMPARE_SUFFIX          1182
+#define IDS_COMPARE_FAILED          1183
+#define IDS_REMOVE_GENERATION_FAILED 1184
+#define IDS_PROGRESS_COMPARE        1185
+// Why a generation was made: this id plus HistoryReason
+#define IDS_REASON_BASE             1190
 
 // The help text, a UTF-8 text resource of type HELPTEXT; the framework's
 // help window looks for it under this id

@@ -39,6 +39,7 @@ BOOL CLauncherDlg::OnInitDialog()
         ::AppendMenuA(systemMenu, MF_STRING, IDM_CREATE_GROUP, LoadStr(IDS_CREATE_GROUP).c_str());
         ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
         ::AppendMenuA(systemMenu, MF_STRING, IDM_UNDO_CAPTURE, LoadStr(IDS_UNDO_CAPTURE).c_str());
+        ::AppendMenuA(systemMenu, MF_STRING, IDM_HISTORY, LoadStr(IDS_HISTORY_MENU).c_str());
         ::AppendMenuA(systemMenu, MF_STRING, IDM_EXPORT_SETTINGS, LoadStr(IDS_EXPORT_SETTINGS).c_str());
         ::AppendMenuA(systemMenu, MF_STRING, IDM_IMPORT_SETTINGS, LoadStr(IDS_IMPORT_SETTINGS).c_str());
         ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
@@ -172,6 +173,7 @@ BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
         PublishProgmanGroup(*m_pProgramList);
         return TRUE;
     case IDM_UNDO_CAPTURE:
+    case IDM_HISTORY:
     case IDM_EXPORT_SETTINGS:
     case IDM_IMPORT_SETTINGS: {
         // Like the entry commands: nothing while a launch or a job runs.
@@ -181,6 +183,8 @@ BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
         const CProgramEntry& entry = *m_pProgramList->GetAt(sel);
         if (id == IDM_UNDO_CAPTURE)
             OnUndoCapture(entry);
+        else if (id == IDM_HISTORY)
+            OnHistory(entry);
         else if (id == IDM_EXPORT_SETTINGS)
             OnExportSettings(entry);
         else

@@ -90,6 +90,7 @@ private:
     // LauncherDlgSettings.cpp: the selected entry's settings sets, never
     // called while a launch or a job runs.
     void OnUndoCapture(const CProgramEntry& entry);
+    void OnHistory(const CProgramEntry& entry);
     void OnExportSettings(const CProgramEntry& entry);
     void OnImportSettings(const CProgramEntry& entry);
     // Greys the undo command when the selected entry has nothing to undo.

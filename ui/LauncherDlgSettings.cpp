@@ -1,10 +1,11 @@
 // The selected entry's settings sets, from the system menu: undo the last
-// capture, and the snapshot to and from a registry file.
+// capture, the history, and the snapshot to and from a registry file.
 #include "ui/LauncherDlg.h"
 #include "framework/FileDialog.h"
 #include "framework/Text.h"
 #include "resources/resource.h"
 #include "ui/FailureText.h"
+#include "ui/HistoryDlg.h"
 
 namespace {
 const DWORD kFileDialogFlags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
@@ -41,6 +42,12 @@ void CLauncherDlg::OnUndoCapture(const CProgramEntry& entry)
                        if (job.Failed())
                            Tell(FailureText(IDS_UNDO_FAILED, *failure));
                    });
+}
+
+void CLauncherDlg::OnHistory(const CProgramEntry& entry)
+{
+    CHistoryDlg dialog(this, entry, *m_pRunner);
+    RunDialog(dialog);
 }
 
 void CLauncherDlg::OnExportSettings(const CProgramEntry& entry)

@@ -1,5 +1,6 @@
 #include "tests/driver/Driver.h"
 #include <sddl.h>
+#include <commctrl.h>
 #include <cstdio>
 #include <map>
 #include "framework/Scoped.h"
@@ -489,6 +490,57 @@ bool Sync(HWND window)
 {
     DWORD_PTR result = 0;
     return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kTimeout, &result) != 0;
+}
+
+namespace {
+// Memory in the process of window, where its list view's messages find it.
+struct RemoteItem {
+    explicit RemoteItem(HWND window)
+    {
+        DWORD id = 0;
+        ::GetWindowThreadProcessId(window, &id);
+        process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
+        at = static_cast<BYTE*>(::VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    }
+    ~RemoteItem() { ::VirtualFreeEx(process, at, 0, MEM_RELEASE), ::CloseHandle(process); }
+    LVITEMW* Put(LVITEMW item)
+    {
+        ::WriteProcessMemory(process, at, &item, sizeof item, nullptr);
+        return reinterpret_cast<LVITEMW*>(at);
+    }
+    HANDLE process;
+    BYTE* at;
+};
+}
+
+std::vector<std::string> ListViewRows(HWND list)
+{
+    RemoteItem remote(list);
+    wchar_t* text = reinterpret_cast<wchar_t*>(remote.at + sizeof(LVITEMW));
+    const int rows = (int)::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    const int columns = (int)::SendMessageW((HWND)::SendMessageW(list, LVM_GETHEADER, 0, 0), HDM_GETITEMCOUNT, 0, 0);
+    std::vector<std::string> out;
+    for (int row = 0; row < rows; ++row) {
+        std::string cells;
+        for (int column = 0; column < columns; ++column) {
+            LVITEMW item = {};
+            item.iSubItem = column, item.pszText = text, item.cchTextMax = 1000;
+            wchar_t cell[1000] = L"";
+            ::SendMessageW(list, LVM_GETITEMTEXTW, row, (LPARAM)remote.Put(item));
+            ::ReadProcessMemory(remote.process, text, cell, sizeof cell - sizeof(wchar_t), nullptr);
+            cells += (column ? "|" : "") + Narrow(cell);
+        }
+        out.push_back(cells);
+    }
+    return out;
+}
+
+void SelectListViewRow(HWND list, int row)
+{
+    RemoteItem remote(list);
+    LVITEMW item = {};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    ::SendMessageW(list, LVM_SETITEMSTATE, row, (LPARAM)remote.Put(item));
 }
 
 bool ChooseFile(DWORD processId, const std::string& caption, const std::string& path)

@@ -152,6 +152,10 @@ bool Sync(HWND window);
 inline int ListCount(HWND dialog, int listId) { return (int)::SendDlgItemMessageA(dialog, listId, LB_GETCOUNT, 0, 0); }
 inline int ListSelection(HWND dialog, int listId) { return (int)::SendDlgItemMessageA(dialog, listId, LB_GETCURSEL, 0, 0); }
 inline bool IsEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
+// A list view's rows of another process, each "cell|cell|...", and the
+// selection of one of them (as a click would make it).
+std::vector<std::string> ListViewRows(HWND list);
+void SelectListViewRow(HWND list, int row);
 // Types path into the file dialog with this caption and presses its OK.
 bool ChooseFile(DWORD processId, const std::string& caption, const std::string& path);
 

@@ -420,3 +420,102 @@ TEST_F(LaunchTest, ALongCaptureCanBeCancelledAndACloseWaitsForTheRestore)
     EXPECT_EQ(Dump(HKEY_CURRENT_USER, kSettingsPath), Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)));
     EXPECT_EQ(Number(0, "Runs"), 0);
 }
+
+// Every capture keeps what it replaced, ten generations deep, with when and
+// why; one marked kept stays beyond the depth, and a store an earlier build
+// left with its one previous snapshot is a history of one. The history
+// window brings any generation back (the next launch restores it, and what
+// it replaced becomes the newest generation), and writes its difference
+// from the snapshot as a registry file with which reg import turns live
+// settings that hold the snapshot into it. A launcher killed while it makes
+// a generation leaves every one whole.
+TEST_F(LaunchTest, TheHistoryKeepsTenGenerationsAndBringsAnyOfThemBack)
+{
+    Add(0, "A", 1, 1, "v0");
+    SetString(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".prev", "Color", "earlier");
+    Tell(nullptr, false);
+    HWND main = Start(), dialog = nullptr;
+    SelectRow(main, IDC_PROGRAM_LIST, 0);
+    auto history = [&] {
+        PostSysCommand(main, IDM_HISTORY);
+        dialog = WaitDialog(launcher.Id(), FromUtf8(u8"「A」の設定の履歴"));
+        std::vector<std::string> rows;
+        for (const std::string& row : dialog ? ListViewRows(::GetDlgItem(dialog, IDC_HISTORY_LIST)) : rows)
+            rows.push_back(row.substr(20)); // the time
+        return rows;
+    };
+    auto close = [&] { EXPECT_TRUE(Answer(dialog, IDCANCEL)); };
+    EXPECT_EQ(history(), (std::vector<std::string>{FromUtf8(u8"現在||"), FromUtf8(u8"前回の取得||")}));
+    close();
+    const std::string live = kSettingsPath;
+    for (int i = 1; i <= 12; ++i) {
+        SetString(HKEY_CURRENT_USER, live, "Color", "v" + std::to_string(i));
+        if (i == 7)
+            SetDword(HKEY_CURRENT_USER, live + "\\Only7", "x", 7);
+        if (i == 8)
+            DeleteTree(HKEY_CURRENT_USER, live + "\\Only7");
+        if (i == 9)
+            FillRichTree(Key(HKEY_CURRENT_USER, Widen(live + "\\Rich")), false);
+        if (i == 10)
+            DeleteTree(HKEY_CURRENT_USER, live + "\\Rich");
+        Click(main, IDC_REACQUIRE);
+        NextBox(IDYES);
+        ASSERT_TRUE(WaitUntil([&] { return Snapshot(1) == "v" + std::to_string(i); }));
+        if (i == 2) { // v1 is the newest generation now
+            history();
+            SelectListViewRow(::GetDlgItem(dialog, IDC_HISTORY_LIST), 1);
+            EXPECT_TRUE(Press(dialog, IDC_HISTORY_KEEP));
+            close();
+        }
+    }
+    std::vector<std::string> rows = history();
+    ASSERT_EQ(rows.size(), 12u); // the set in use, v11 to v2, and v1 kept
+    EXPECT_EQ(rows[11], FromUtf8(u8"再取得|1 キー、1 値、6 バイト|保持"));
+    for (int i = 1; i < 11; ++i)
+        EXPECT_EQ(rows[i].substr(0, rows[i].find('|')), FromUtf8(u8"再取得")) << i;
+    // The fifth generation, v7, back in use; what it replaced is the newest.
+    SelectListViewRow(::GetDlgItem(dialog, IDC_HISTORY_LIST), 5);
+    Click(dialog, IDC_HISTORY_RESTORE);
+    EXPECT_NE(NextBox(IDYES).find(FromUtf8(u8"を現在の設定にしますか")), std::string::npos);
+    EXPECT_TRUE(WaitUntil([&] { return Snapshot(1) == "v7"; }));
+    close();
+    rows = history();
+    EXPECT_EQ(rows.size(), 12u);
+    EXPECT_EQ(rows[1].substr(0, rows[1].find('|')), FromUtf8(u8"元に戻す"));
+    close();
+    int run = Number(0, "Runs") + 1;
+    Click(main, IDOK);
+    ASSERT_TRUE(Ready(run) && WaitUntil([&] { return !::IsIconic(main); }));
+    EXPECT_EQ(Seen(run), "v7");
+    // v9 as the difference from the snapshot (v7 again, captured at the end).
+    const std::string file = std::getenv("TEMP") + std::string("\\CobweldTestDifference.reg");
+    history();
+    SelectListViewRow(::GetDlgItem(dialog, IDC_HISTORY_LIST), 5); // v7 (the run's end), v12 (undo), v11, v10, v9
+    Click(dialog, IDC_HISTORY_COMPARE);
+    ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"設定の比較"), file));
+    ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    close();
+    std::string v9;
+    for (int n = 1; n < 30 && v9.empty(); ++n)
+        if (GetString(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".g" + std::to_string(n), "Color") == "v9")
+            v9 = SnapshotPath(1) + ".g" + std::to_string(n);
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, live, false), Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1), false));
+    EXPECT_EQ(driver::Run("C:\\windows\\system32\\reg.exe", "import \"" + file + "\""), 0);
+    EXPECT_EQ(Dump(HKEY_CURRENT_USER, live, false), Dump(HKEY_LOCAL_MACHINE, v9, false));
+    ::DeleteFileA(file.c_str());
+    // Killed while a capture builds its set: all as it was once the slot is
+    // used again.
+    rows = history();
+    close();
+    const std::string before = Dump(HKEY_LOCAL_MACHINE, std::string(kStoreRoot) + "\\Save");
+    for (int i = 0; i < 3000; ++i)
+        SetDword(HKEY_CURRENT_USER, live + "\\Big\\" + std::to_string(i), "n", i);
+    Click(main, IDC_REACQUIRE);
+    NextBox(IDYES);
+    ASSERT_TRUE(WaitUntil([] { return Exists(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".new"); }));
+    launcher.Kill();
+    main = Start();
+    SelectRow(main, IDC_PROGRAM_LIST, 0);
+    EXPECT_EQ(history(), rows);
+    EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, std::string(kStoreRoot) + "\\Save"), before);
+}
