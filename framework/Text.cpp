@@ -29,6 +29,21 @@ std::string FormatStr(UINT id, std::initializer_list<std::string> args)
     return text;
 }
 
+std::wstring FormatText(UINT id, std::initializer_list<std::wstring> args)
+{
+    std::wstring format = Widen(LoadStr(id)), text;
+    for (size_t i = 0; i < format.size(); ++i) {
+        size_t n = i + 1 < format.size() ? static_cast<size_t>(format[i + 1] - L'1') : args.size();
+        if (format[i] == L'%' && n < args.size()) {
+            text += args.begin()[n];
+            ++i;
+        } else {
+            text += format[i];
+        }
+    }
+    return text;
+}
+
 std::string FromUtf8(const char* utf8)
 {
     int wide = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);

@@ -11,6 +11,9 @@ std::string LoadStr(UINT id);
 // A string of the string table with %1, %2... replaced by args[0], args[1]...
 // ('%' is never the second byte of a double-byte character).
 std::string FormatStr(UINT id, std::initializer_list<std::string> args);
+// The same in wide characters, for texts that may hold what the code page
+// cannot (a path).
+std::wstring FormatText(UINT id, std::initializer_list<std::wstring> args);
 // A UTF-8 text of the sources, converted to the ANSI code page.
 std::string FromUtf8(const char* utf8);
 // ANSI code page <-> UTF-16. No character is ever replaced by a look-alike

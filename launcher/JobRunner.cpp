@@ -30,6 +30,8 @@ bool CJobRunner::Run(const CJobInfo& info, CJob::Work work, JobEnd onEnd)
     }
     running->onEnd = std::move(onEnd);
     m_pJob = std::move(running);
+    if (m_busyChanged)
+        m_busyChanged();
     return true;
 }
 
@@ -154,4 +156,6 @@ void CJobRunner::EndJob()
     ended->dialog.Close();
     ended->taskbar.Clear();
     ended->onEnd(*ended->job);
+    if (!m_pJob && m_busyChanged)
+        m_busyChanged();
 }

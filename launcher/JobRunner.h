@@ -45,6 +45,9 @@ public:
     void RunBeside(CJob::Work work);
     // The one job runs.
     bool IsBusy() const { return m_pJob != nullptr; }
+    // Called when the one job starts, and once it has ended and no other
+    // has started: for the window to show what it can do meanwhile.
+    void OnBusyChanged(std::function<void()> changed) { m_busyChanged = std::move(changed); }
     // A step that changes data without a job (a removal, a program's start)
     // may be taken: no close is asked for.
     bool MayChange() const { return !m_bClosing && !m_bClosePending; }
@@ -102,6 +105,7 @@ private:
     int m_nQuestions = 0;
     int m_nClosingQuestions = 0;
     std::vector<std::function<void()>> m_afterQuestions;
+    std::function<void()> m_busyChanged;
     bool m_bClosePending = false;
     bool m_bClosing = false;
 };

@@ -8,7 +8,7 @@ const DWORD kKeepMinimizedAfterFailure = 1000;
 
 CJobRunner::CJobInfo Info(UINT titleId, const CSettingsSet& settings, bool keepsData, bool cancellable = false)
 {
-    return CJobRunner::CJobInfo(titleId, Widen(settings.SettingsName()), keepsData, cancellable);
+    return CJobRunner::CJobInfo(titleId, settings.Describe(), keepsData, cancellable);
 }
 }
 
@@ -20,20 +20,20 @@ bool CLaunch::Begin(CLaunchPlan plan)
     m_pProgram.reset();
     m_bProgramEnded = false;
     m_nPhase = CHECKING;
-    auto changedBy = std::make_shared<int>(0);
+    auto change = std::make_shared<CSettingsChange>();
     CSettingsSet settings = m_plan.settings;
     // Only a look: a close stops it.
-    if (!m_runner.Run(Info(IDS_PROGRESS_CHECK, settings, false), [settings, changedBy](CJob& job) {
-            *changedBy = settings.ChangedSinceLeft(job.Progress());
+    if (!m_runner.Run(Info(IDS_PROGRESS_CHECK, settings, false), [settings, change](CJob& job) {
+            *change = settings.ChangedSinceLeft(job.Progress());
             return true;
-        }, [this, changedBy](const CJob&) { OnChecked(*changedBy); })) {
+        }, [this, change](const CJob&) { OnChecked(*change); })) {
         m_nPhase = IDLE;
         return false;
     }
     return true;
 }
 
-void CLaunch::OnChecked(int changedBy)
+void CLaunch::OnChecked(const CSettingsChange& change)
 {
     if (m_runner.IsClosing()) {
         End({});
@@ -42,8 +42,8 @@ void CLaunch::OnChecked(int changedBy)
     // Changes made since the entry that left the settings did: they are
     // that entry's to keep, if the user wants them.
     CSettingsSet takeInto;
-    ILaunchWindow::Answer answer = changedBy ? m_window.AskChangedOutside(changedBy, &takeInto)
-                                             : ILaunchWindow::DISCARD;
+    ILaunchWindow::Answer answer = change.slot ? m_window.AskChangedOutside(change, &takeInto)
+                                               : ILaunchWindow::DISCARD;
     if (answer == ILaunchWindow::CANCEL)
         Fail(0);
     else if (takeInto.Slot() > 0)
@@ -58,16 +58,18 @@ void CLaunch::TakeIn(const CSettingsSet& into, bool inUse)
     // The changes are the leaving entry's: taken in, or kept as one of its
     // generations when they are not. It keeps them, so it runs even when a
     // close was asked for meanwhile; the restore after it does not.
-    if (!m_runner.Run(Info(IDS_PROGRESS_CAPTURE, into, true), [into, inUse](CJob& job) {
+    auto failure = std::make_shared<CSettingsFailure>();
+    if (!m_runner.Run(Info(IDS_PROGRESS_CAPTURE, into, true), [into, inUse, failure](CJob& job) {
             CWorkProgress progress = job.Progress().Unstoppable();
-            return inUse ? into.Capture(REASON_OUTSIDE, progress) : into.KeepAside(REASON_OUTSIDE_DISCARDED, progress);
-        }, [this](const CJob& job) {
+            return inUse ? into.Capture(REASON_OUTSIDE, progress, failure.get())
+                         : into.KeepAside(REASON_OUTSIDE_DISCARDED, progress, failure.get());
+        }, [this, failure](const CJob& job) {
             // The changes made outside could not be kept: nothing is
             // restored over them, nothing started.
             if (job.Succeeded())
                 Restore();
             else
-                Fail(IDS_CAPTURE_FAILED);
+                Fail(IDS_CAPTURE_FAILED, *failure);
         }))
         End({});
 }
@@ -77,18 +79,26 @@ void CLaunch::Restore()
     m_nPhase = RESTORING;
     CSettingsSet settings = m_plan.settings;
     bool keep = m_plan.keep;
-    if (!m_runner.Run(Info(IDS_PROGRESS_RESTORE, settings, false), [settings, keep](CJob& job) {
-            return settings.Restore(keep, job.Progress().Unstoppable());
-        }, [this](const CJob& job) { Start(job.Succeeded()); }))
+    auto failure = std::make_shared<CSettingsFailure>();
+    if (!m_runner.Run(Info(IDS_PROGRESS_RESTORE, settings, false), [settings, keep, failure](CJob& job) {
+            return settings.Restore(keep, job.Progress().Unstoppable(), failure.get());
+        }, [this, failure](const CJob& job) { Start(job.Succeeded(), *failure); }))
         End({});
 }
 
-void CLaunch::Start(bool restored)
+void CLaunch::Start(bool restored, const CSettingsFailure& failure)
 {
-    // The program is started all the same, with whatever its settings hold;
-    // but they are not its own, and are never captured into its snapshot.
+    // A settings path refused or a file held open: nothing was changed, and
+    // nothing starts.
+    if (!restored && failure.StartsNothing()) {
+        Fail(IDS_RESTORE_REFUSED, failure);
+        return;
+    }
+    // Otherwise the program is started all the same, with whatever its
+    // settings hold; but they are not its own, and are never captured into
+    // its snapshot.
     if (!restored)
-        m_window.TellFailure(IDS_RESTORE_FAILED);
+        m_window.TellFailure(IDS_RESTORE_FAILED, failure);
     if (!m_runner.MayChange()) {
         End({});
         return;
@@ -129,15 +139,17 @@ void CLaunch::Capture()
 {
     m_nPhase = CAPTURING;
     CSettingsSet settings = m_plan.settings;
-    if (!m_runner.Run(Info(IDS_PROGRESS_CAPTURE, settings, true, true), [settings](CJob& job) {
-            return settings.Capture(REASON_PROGRAM_ENDED, job.Progress());
-        }, [this](const CJob& job) {
-            ILaunchWindow::CEnd end;
-            end.started = end.waited = true;
+    auto failure = std::make_shared<CSettingsFailure>();
+    ILaunchWindow::CEnd end;
+    end.started = end.waited = end.captureFailed = true;
+    if (!m_runner.Run(Info(IDS_PROGRESS_CAPTURE, settings, true, true), [settings, failure](CJob& job) {
+            return settings.Capture(REASON_PROGRAM_ENDED, job.Progress(), failure.get());
+        }, [this, failure, end](const CJob& job) mutable {
             end.captureFailed = job.Failed();
+            end.failure = *failure;
             End(end);
         }))
-        End({true, true, true});
+        End(end);
 }
 
 void CLaunch::End(const ILaunchWindow::CEnd& end)
@@ -147,10 +159,10 @@ void CLaunch::End(const ILaunchWindow::CEnd& end)
     m_window.OnLaunchEnded(end);
 }
 
-void CLaunch::Fail(UINT messageId)
+void CLaunch::Fail(UINT messageId, const CSettingsFailure& failure)
 {
     if (messageId)
-        m_window.TellFailure(messageId);
+        m_window.TellFailure(messageId, failure);
     m_dwFailedTick = ::GetTickCount();
     End({});
 }

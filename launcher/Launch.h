@@ -23,18 +23,20 @@ public:
         bool started = false;       // the program was started
         bool waited = false;        // ...and its end waited for
         bool captureFailed = false; // ...and its settings could not be taken back
+        CSettingsFailure failure;   // why, where it is known
     };
 
-    // The live settings were changed outside the launcher after the entry of
-    // slot left them: take the changes into that entry before the launch?
+    // The live settings (the key or a path: change.subject) were changed
+    // outside the launcher after the entry of change.slot left them: take
+    // the changes into that entry before the launch?
     // *takeInto is set to that entry's settings (which keep the changes as a
     // generation when they are not taken in), unless no entry of slot names
     // these settings any more: then DISCARD, without asking.
-    virtual Answer AskChangedOutside(int slot, CSettingsSet* takeInto) = 0;
+    virtual Answer AskChangedOutside(const CSettingsChange& change, CSettingsSet* takeInto) = 0;
     // Whether the running program is no longer to be waited for.
     virtual bool AskAbandon() = 0;
-    // A failure the user must hear of: the string's id.
-    virtual void TellFailure(UINT messageId) = 0;
+    // A failure the user must hear of: the string's id, and why.
+    virtual void TellFailure(UINT messageId, const CSettingsFailure& failure) = 0;
     // The program runs, and its end is waited for.
     virtual void OnWaiting() = 0;
     virtual void OnLaunchEnded(const CEnd& end) = 0;
@@ -73,15 +75,15 @@ public:
 
 private:
     enum Phase { IDLE, CHECKING, TAKING_IN, RESTORING, WAITING, CAPTURING };
-    void OnChecked(int changedBy);
+    void OnChecked(const CSettingsChange& change);
     void TakeIn(const CSettingsSet& into, bool inUse);
     void Restore();
-    void Start(bool restored);
+    void Start(bool restored, const CSettingsFailure& failure);
     void OnProgramEnded();
     void Capture();
     void End(const ILaunchWindow::CEnd& end);
     // Launches nothing after all: the window stays minimized a moment.
-    void Fail(UINT messageId);
+    void Fail(UINT messageId, const CSettingsFailure& failure = CSettingsFailure());
 
     CJobRunner& m_runner;
     ILaunchWindow& m_window;

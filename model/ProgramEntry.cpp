@@ -6,6 +6,7 @@
 #include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "framework/WinApp.h"
+#include "settings/SettingsPaths.h"
 
 namespace {
 
@@ -65,6 +66,44 @@ CProgramEntry::~CProgramEntry()
 {
 }
 
+namespace {
+
+const wchar_t kFilesValue[] = L"Files";
+const char kFilesSlotValue[] = "FilesSlot";
+
+// The strings of a REG_MULTI_SZ value; none when it is missing or not one.
+std::vector<std::wstring> ReadStrings(HKEY key, const wchar_t* name)
+{
+    std::vector<std::wstring> strings;
+    DWORD type = REG_NONE, size = 0;
+    if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_MULTI_SZ)
+        return strings;
+    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) != ERROR_SUCCESS)
+        return strings;
+    data.resize(size / sizeof(wchar_t));
+    for (size_t start = 0; start < data.size();) {
+        size_t end = data.find(L'\0', start);
+        end = end == std::wstring::npos ? data.size() : end;
+        if (end > start)
+            strings.push_back(data.substr(start, end - start));
+        start = end + 1;
+    }
+    return strings;
+}
+
+bool WriteStrings(HKEY key, const wchar_t* name, const std::vector<std::wstring>& strings)
+{
+    std::wstring data;
+    for (const std::wstring& text : strings)
+        data += text + L'\0';
+    data += L'\0';
+    return ::RegSetValueExW(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                            static_cast<DWORD>(data.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+} // namespace
+
 void CProgramEntry::LoadFromKey(HKEY key)
 {
     ReadString(key, "Title", m_szTitle, sizeof m_szTitle);
@@ -76,6 +115,11 @@ void CProgramEntry::LoadFromKey(HKEY key)
     ReadNumber(key, "IconIndex", m_nIconIndex);
     ReadString(key, "IconPath", m_szIconPath, sizeof m_szIconPath);
     ReadNumber(key, "RetrieveAgain", m_bRetrieveAgain);
+    int filesSlot = 0;
+    ReadNumber(key, kFilesSlotValue, filesSlot);
+    m_settingsPaths.clear();
+    if (filesSlot == m_nSaveSlot && filesSlot > 0)
+        m_settingsPaths = ReadStrings(key, kFilesValue);
     m_hCachedIcon = nullptr;
 }
 
@@ -91,6 +135,11 @@ bool CProgramEntry::SaveToKey(HKEY key) const
     written &= WriteString(key, "IconPath", m_szIconPath, sizeof m_szIconPath);
     written &= WriteNumber(key, "IconIndex", m_nIconIndex);
     written &= WriteNumber(key, "RetrieveAgain", m_bRetrieveAgain);
+    // An entry without settings paths is stored as the nine values alone.
+    if (!m_settingsPaths.empty()) {
+        written &= WriteStrings(key, kFilesValue, m_settingsPaths);
+        written &= WriteNumber(key, kFilesSlotValue, m_nSaveSlot);
+    }
     return written;
 }
 
@@ -129,18 +178,20 @@ CProgramEntry& CProgramEntry::CopyFrom(const CProgramEntry& source)
     CopyField(m_szRegistry, FieldText(source.m_szRegistry));
     m_bRetrieveAgain = source.m_bRetrieveAgain;
     m_nSaveSlot = source.m_nSaveSlot;
+    m_settingsPaths = source.m_settingsPaths;
     m_hCachedIcon = source.m_hCachedIcon ? ::CopyIcon(source.m_hCachedIcon) : nullptr;
     return *this;
 }
 
 CSettingsSet CProgramEntry::Settings() const
 {
-    return CSettingsSet(FieldText(m_szRegistry), m_nSaveSlot);
+    return CSettingsSet(FieldText(m_szRegistry), m_nSaveSlot, m_settingsPaths,
+                        ProgramFolder(Widen(FieldText(m_szCommandLine))));
 }
 
-int CProgramEntry::CaptureSnapshot(DWORD reason, const CWorkProgress& progress) const
+int CProgramEntry::CaptureSnapshot(DWORD reason, const CWorkProgress& progress, CSettingsFailure* failure) const
 {
-    return Settings().Capture(reason, progress) ? 1 : 0;
+    return Settings().Capture(reason, progress, failure) ? 1 : 0;
 }
 
 int CProgramEntry::RestoreSnapshot(bool keep, const CWorkProgress& progress) const

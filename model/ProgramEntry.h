@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 #include "framework/ProcessGroup.h"
 #include "settings/SettingsSet.h"
 
@@ -34,15 +35,17 @@ public:
     // gets its own duplicate of the source's icon (or none).
     CProgramEntry& CopyFrom(const CProgramEntry& source);
 
-    // The entry's settings: the settings key m_szRegistry with the snapshot
-    // in slot m_nSaveSlot. Work on them goes through this set (a copy: the
-    // entry may change while the work runs).
+    // The entry's settings: the settings key m_szRegistry (may be empty)
+    // and the settings paths, with the snapshot in slot m_nSaveSlot. Work on
+    // them goes through this set (a copy: the entry may change while the
+    // work runs).
     CSettingsSet Settings() const;
     // The set's operations on this entry (settings/SettingsSet.h); 1 on
     // success. The snapshot a capture replaces is kept as a generation made
     // for reason. A restore with keep set records that the program's changes
     // are taken back into this entry.
-    int CaptureSnapshot(DWORD reason, const CWorkProgress& progress = CWorkProgress()) const;
+    int CaptureSnapshot(DWORD reason, const CWorkProgress& progress = CWorkProgress(),
+                        CSettingsFailure* failure = nullptr) const;
     int RestoreSnapshot(bool keep, const CWorkProgress& progress = CWorkProgress()) const;
     // Afterwards the entry has no slot.
     void DiscardSnapshot();
@@ -62,4 +65,10 @@ public:
     int m_nSaveSlot;
     int m_bRetrieveAgain;
     HICON m_hCachedIcon;
+    // The settings paths (settings/SettingsPaths.h), as the user wrote them.
+    // Stored beside the nine values as Files, with FilesSlot, the slot they
+    // were written with: a list rewritten by a build that knows none of them
+    // moves the nine values to other keys and leaves these behind, so they
+    // count only where FilesSlot is the entry's slot.
+    std::vector<std::wstring> m_settingsPaths;
 };

@@ -630,6 +630,11 @@ bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring
     return WalkKeyTree(source, exporter, progress) && WriteRegFile(text, path);
 }
 
+bool WriteEmptyRegFile(const std::wstring& path)
+{
+    return WriteRegFile(std::wstring(), path);
+}
+
 bool ExportRegDifference(HKEY base, HKEY target, const std::wstring& rootName, const std::wstring& path,
                          const CWorkProgress& progress)
 {

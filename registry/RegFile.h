@@ -24,6 +24,10 @@ bool ExportRegFile(HKEY source, const std::wstring& rootName, const std::wstring
 bool ExportRegDifference(HKEY base, HKEY target, const std::wstring& rootName, const std::wstring& path,
                          const CWorkProgress& progress = CWorkProgress());
 
+// A registry file of no key at all: the export of a set of settings that
+// names no settings key.
+bool WriteEmptyRegFile(const std::wstring& path);
+
 struct RegFileError {
     enum Kind { NONE, UNREADABLE, NOT_A_REG_FILE, MALFORMED, OUTSIDE_ROOT, DELETION, WRITE_FAILED, OTHER_KEY };
     Kind kind = NONE;

@@ -110,6 +110,17 @@
 // Why an operation on an entry's settings failed: this id plus
 // CSettingsFailure::Kind
 #define IDS_SETTINGS_FAILURE_BASE   1160
+// Why a settings path cannot be one: this id plus PathRefusal
+#define IDS_PATH_REFUSAL_BASE       1200
+#define IDS_RESTORE_REFUSED         1210
+#define IDS_CONFIRM_REACQUIRE_FILES 1211
+#define IDS_FIELD_SETTINGS          1212
+#define IDS_ADD_FOLDER              1213
+#define IDS_ADD_FILE                1214
+#define IDS_ADD_FOLDER_TITLE        1215
+#define IDS_ADD_FILE_TITLE          1216
+#define IDS_ALL_FILES_FILTER        1217
+#define IDS_PATH_REFUSED            1218
 // The settings history
 #define IDS_HISTORY_MENU            1170
 #define IDS_HISTORY_CAPTION         1171

@@ -12,5 +12,9 @@ void RecordLeft(const std::string& settingsName, int slot, ULONGLONG fingerprint
 // The slot of the entry that left the settings key, or 0; *fingerprint is
 // what it left.
 int LeftBy(const std::string& settingsName, ULONGLONG* fingerprint);
-// The slot's entry has left no settings key any more.
+// The same for a settings path, by its full form (settings/SettingsPaths.h);
+// what the entry left there is a note of its slot's.
+void RecordLeftPath(const std::wstring& fullPath, int slot);
+int LeftByPath(const std::wstring& fullPath);
+// The slot's entry has left no settings any more.
 void ForgetLeftBy(int slot);

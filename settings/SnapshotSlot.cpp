@@ -8,6 +8,7 @@
 #include "framework/WinApp.h"
 #include "registry/RegistryTree.h"
 #include "settings/Store.h"
+#include "settings/SettingsPaths.h"
 #include "settings/Staging.h"
 
 namespace {
@@ -15,16 +16,6 @@ namespace {
 const wchar_t kNextValue[] = L"Next";
 const int kDefaultHistoryDepth = 10;
 const int kMostHistoryDepth = 100;
-
-// Where the settings files' snapshots are kept: per user, whichever store
-// holds the entries, as the files are the user's own.
-std::wstring FilesRoot()
-{
-    CCoTaskPtr<wchar_t> local;
-    if (FAILED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local)))
-        return std::wstring();
-    return JoinPath(std::wstring(local), L"Varnolite\\Cobweld\\Save");
-}
 
 FILETIME Now()
 {
@@ -77,7 +68,7 @@ int HistoryDepth()
 }
 
 CSnapshotSlot::CSnapshotSlot(int slot, bool recover)
-    : m_nSlot(slot), m_strName(std::to_string(slot)), m_strFilesRoot(FilesRoot())
+    : m_nSlot(slot), m_strName(std::to_string(slot)), m_strFilesRoot(SnapshotFilesRoot())
 {
     CRegKey store;
     if (slot <= 0 || OpenStore(store, KEY_READ | KEY_WRITE, true) != ERROR_SUCCESS

@@ -4,6 +4,7 @@
 #include "progman/ProgmanGroup.h"
 #include "resources/resource.h"
 #include "ui/AboutDlg.h"
+#include "ui/FailureText.h"
 
 CLauncherDlg::CLauncherDlg(CWnd* parent, std::optional<int> startIndex)
     : CDialog(IDD_MAIN, parent), m_pProgramList(nullptr), m_startIndex(startIndex), m_pRunner(new CJobRunner(nullptr, WM_JOB)),
@@ -33,6 +34,7 @@ BOOL CLauncherDlg::OnInitDialog()
     CenterWindow();
     m_pRunner.reset(new CJobRunner(m_hWnd, WM_JOB));
     m_pLaunch.reset(new CLaunch(*m_pRunner, *this));
+    m_pRunner->OnBusyChanged([this] { UpdateButtons(); });
 
     if (HMENU systemMenu = GetSystemMenu(FALSE)) {
         ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
@@ -52,13 +54,9 @@ BOOL CLauncherDlg::OnInitDialog()
     m_listPrograms.SetItemHeight(0, LOWORD(::GetSystemMetrics(SM_CYICON)));
     FillProgramList();
 
-    if (m_listPrograms.GetCount() > 0) {
-        // An index that names no row leaves the list without a selection.
-        int current = static_cast<int>(AfxGetApp()->GetProfileInt("Cobweld", "Current", 0));
-        m_listPrograms.SetCurSel(current);
-    } else {
-        EnableEntryButtons(FALSE);
-    }
+    // An index that names no row leaves the list without a selection.
+    m_listPrograms.SetCurSel(static_cast<int>(AfxGetApp()->GetProfileInt("Cobweld", "Current", 0)));
+    UpdateButtons();
 
     // Started from a group item: launch that entry at once, with the window
     // minimized. The posted command arrives in the modal loop.
@@ -85,12 +83,14 @@ int CLauncherDlg::GetSelectedEntry() const
     return sel;
 }
 
-void CLauncherDlg::EnableEntryButtons(BOOL enable)
+void CLauncherDlg::UpdateButtons()
 {
-    m_btnLaunch.EnableWindow(enable);
-    m_btnProperties.EnableWindow(enable);
-    m_btnDelete.EnableWindow(enable);
-    m_btnReacquire.EnableWindow(enable);
+    // Nothing that changes the list or settings while a launch or a job runs.
+    BOOL idle = !IsBusy(), entries = idle && m_listPrograms.GetCount() > 0;
+    for (CButton* button : {&m_btnLaunch, &m_btnProperties, &m_btnDelete, &m_btnReacquire})
+        button->EnableWindow(entries);
+    for (int id : {IDC_NEW, IDC_UP, IDC_DOWN})
+        ::EnableWindow(GetDlgItem(id), idle);
 }
 
 BOOL CLauncherDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -222,16 +222,15 @@ void CLauncherDlg::OnEndSession()
     CDialog::OnCancel();
 }
 
-int CLauncherDlg::Ask(const std::string& text, UINT type, bool closes)
+int CLauncherDlg::Ask(const std::wstring& text, UINT type, bool closes)
 {
     CJobRunner::CQuestion asking(*m_pRunner, closes);
-    return MessageBox(text.c_str(), "Cobweld", type);
+    return ::MessageBoxW(m_hWnd, text.c_str(), L"Cobweld", type);
 }
 
-void CLauncherDlg::TellFailure(UINT messageId)
+void CLauncherDlg::TellFailure(UINT messageId, const CSettingsFailure& failure)
 {
-    CJobRunner::CQuestion asking(*m_pRunner);
-    MessageBox(LoadStr(messageId).c_str(), nullptr, MB_OK);
+    Tell(FailureText(messageId, failure));
 }
 
 void CLauncherDlg::Tell(const std::wstring& text)

@@ -41,7 +41,8 @@ protected:
 private:
     // LauncherDlg.cpp
     void FillProgramList();
-    void EnableEntryButtons(BOOL enable);
+    // The commands enabled that may run now.
+    void UpdateButtons();
     // The selected row when it names an entry of the list, else -1.
     int GetSelectedEntry() const;
     // About, the group command, the settings commands and the close flow;
@@ -55,8 +56,8 @@ private:
     BOOL OnPaint();
     LRESULT OnInstanceProbe(WPARAM wParam, LPARAM lParam);
     // Every question and dialog of the window: a close waits for its answer.
-    int Ask(const std::string& text, UINT type, bool closes = false);
-    void TellFailure(UINT messageId) override;
+    int Ask(const std::wstring& text, UINT type, bool closes = false);
+    void TellFailure(UINT messageId, const CSettingsFailure& failure = CSettingsFailure()) override;
     // A failure's message, in wide characters: it may name a path.
     void Tell(const std::wstring& text);
     template <class Dialog>
@@ -79,7 +80,7 @@ private:
     void RefreshRow(int index);
 
     // LauncherDlgLaunch.cpp: the launch as the window sees it.
-    Answer AskChangedOutside(int slot, CSettingsSet* takeInto) override;
+    Answer AskChangedOutside(const CSettingsChange& change, CSettingsSet* takeInto) override;
     bool AskAbandon() override;
     void OnWaiting() override;
     void OnLaunchEnded(const CEnd& end) override;

@@ -16,12 +16,15 @@ struct CWorkingCopy : CProgramEntry {
 // run, and it may be cancelled.
 CJobRunner::CJobInfo CaptureInfo(const CProgramEntry& entry)
 {
-    return CJobRunner::CJobInfo(IDS_PROGRESS_CAPTURE, Widen(FieldText(entry.m_szRegistry)), true, true);
+    return CJobRunner::CJobInfo(IDS_PROGRESS_CAPTURE, entry.Settings().Describe(), true, true);
 }
 
-CJob::Work CaptureWork(const std::shared_ptr<const CProgramEntry>& entry, DWORD reason)
+CJob::Work CaptureWork(const std::shared_ptr<const CProgramEntry>& entry, DWORD reason,
+                       const std::shared_ptr<CSettingsFailure>& failure)
 {
-    return [entry, reason](CJob& job) { return entry->CaptureSnapshot(reason, job.Progress()) != 0; };
+    return [entry, reason, failure](CJob& job) {
+        return entry->CaptureSnapshot(reason, job.Progress(), failure.get()) != 0;
+    };
 }
 }
 
@@ -37,13 +40,14 @@ void CLauncherDlg::OnNewEntry()
     auto entry = std::make_shared<CWorkingCopy>();
     entry->CopyFrom(dialog.m_entry);
     entry->m_nSaveSlot = m_pProgramList->FirstFreeSnapshotSlot();
-    m_pRunner->Run(CaptureInfo(*entry), CaptureWork(entry, REASON_REACQUIRE), [this, entry](const CJob& job) {
+    auto failure = std::make_shared<CSettingsFailure>();
+    m_pRunner->Run(CaptureInfo(*entry), CaptureWork(entry, REASON_REACQUIRE, failure), [this, entry, failure](const CJob& job) {
         if (job.Failed())
-            TellFailure(IDS_CAPTURE_FAILED);
+            TellFailure(IDS_CAPTURE_FAILED, *failure);
         if (!job.Succeeded())
             return;
         m_listPrograms.AddItemData(m_pProgramList->Add(*entry));
-        EnableEntryButtons(TRUE);
+        UpdateButtons();
         m_listPrograms.SetCurSel(m_listPrograms.GetCount() - 1);
         m_listPrograms.SetFocus();
     });
@@ -60,21 +64,27 @@ void CLauncherDlg::OnEntryProperties()
         m_listPrograms.SetFocus();
         return;
     }
-    if (dialog.m_entry.Settings().SameSettings(entry->Settings())) {
+    CSettingsSet before = entry->Settings(), after = dialog.m_entry.Settings();
+    if (after.SameSettings(before)) {
         m_pProgramList->Replace(index, dialog.m_entry);
         RefreshRow(index);
         return;
     }
-    // Other settings: the entry takes its first snapshot of them, as a new
-    // entry does; the old settings' snapshot stays as a generation.
+    // Other settings: the entry takes its first snapshot of what is new (as
+    // a new entry does) and keeps the rest; the snapshot it had stays as a
+    // generation.
     auto edited = std::make_shared<CWorkingCopy>();
     edited->CopyFrom(dialog.m_entry);
-    m_pRunner->Run(CaptureInfo(*edited), CaptureWork(edited, REASON_KEY_CHANGED), [this, index, edited](const CJob& job) {
+    auto failure = std::make_shared<CSettingsFailure>();
+    DWORD reason = after.SettingsName() != before.SettingsName() ? REASON_KEY_CHANGED : REASON_FILES_CHANGED;
+    m_pRunner->Run(CaptureInfo(*edited), [after, before, reason, failure](CJob& job) {
+        return after.CaptureChanges(before, reason, job.Progress(), failure.get());
+    }, [this, index, edited, failure](const CJob& job) {
         if (job.Succeeded()) {
             m_pProgramList->Replace(index, *edited);
             RefreshRow(index);
         } else if (job.Failed()) {
-            TellFailure(IDS_CAPTURE_FAILED);
+            TellFailure(IDS_CAPTURE_FAILED, *failure);
         }
     });
 }
@@ -94,7 +104,7 @@ void CLauncherDlg::OnDeleteEntry()
     if (sel < 0)
         return;
     std::string question = FieldText(m_pProgramList->GetAt(sel)->m_szTitle) + LoadStr(IDS_CONFIRM_DELETE);
-    if (Ask(question, MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !m_pRunner->MayChange())
+    if (Ask(Widen(question), MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !m_pRunner->MayChange())
         return;
     // The row goes first: it points at the entry that RemoveAt deletes.
     m_listPrograms.DeleteString(sel);
@@ -109,9 +119,8 @@ void CLauncherDlg::OnDeleteEntry()
             return true;
         });
     int left = m_listPrograms.GetCount();
-    if (left == 0)
-        EnableEntryButtons(FALSE);
-    else
+    UpdateButtons();
+    if (left > 0)
         m_listPrograms.SetCurSel(left - 1);
     // Also when the list is empty: the Delete button that had the focus is
     // now disabled, and the keyboard must stay usable.
@@ -143,11 +152,14 @@ void CLauncherDlg::OnReacquire()
         return;
     auto entry = std::make_shared<CWorkingCopy>();
     entry->CopyFrom(*m_pProgramList->GetAt(sel));
-    std::string question = FieldText(entry->m_szRegistry) + LoadStr(IDS_CONFIRM_REACQUIRE);
+    CSettingsSet settings = entry->Settings();
+    std::wstring question = settings.Describe() + Widen(LoadStr(settings.HasKey() ? IDS_CONFIRM_REACQUIRE
+                                                                                   : IDS_CONFIRM_REACQUIRE_FILES));
     if (Ask(question, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    m_pRunner->Run(CaptureInfo(*entry), CaptureWork(entry, REASON_REACQUIRE), [this](const CJob& job) {
+    auto failure = std::make_shared<CSettingsFailure>();
+    m_pRunner->Run(CaptureInfo(*entry), CaptureWork(entry, REASON_REACQUIRE, failure), [this, failure](const CJob& job) {
         if (job.Failed())
-            TellFailure(IDS_CAPTURE_FAILED);
+            TellFailure(IDS_CAPTURE_FAILED, *failure);
     });
 }

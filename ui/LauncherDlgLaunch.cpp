@@ -29,15 +29,15 @@ void CLauncherDlg::OnOK()
     ShowWindow(SW_MINIMIZE);
     if (!m_pLaunch->Begin(std::move(plan)))
         m_bLaunchByIndex = false;
+    UpdateButtons();
 }
 
-ILaunchWindow::Answer CLauncherDlg::AskChangedOutside(int slot, CSettingsSet* takeInto)
+ILaunchWindow::Answer CLauncherDlg::AskChangedOutside(const CSettingsChange& change, CSettingsSet* takeInto)
 {
-    const CProgramEntry* leftBy = m_pProgramList->FindBySlot(slot);
-    if (!leftBy || !leftBy->Settings().SameSettings(m_pLaunched->Settings()))
+    const CProgramEntry* leftBy = m_pProgramList->FindBySlot(change.slot);
+    if (!leftBy || !leftBy->Settings().Names(change))
         return DISCARD;
-    std::string question = FormatStr(IDS_CHANGED_OUTSIDE, {FieldText(m_pLaunched->m_szRegistry),
-                                                            FieldText(leftBy->m_szTitle)});
+    std::wstring question = FormatText(IDS_CHANGED_OUTSIDE, {change.subject, Widen(FieldText(leftBy->m_szTitle))});
     *takeInto = leftBy->Settings();
     int answer = Ask(question, MB_YESNOCANCEL | MB_ICONQUESTION);
     return answer == IDYES ? TAKE_IN : answer == IDNO ? DISCARD : CANCEL;
@@ -45,7 +45,7 @@ ILaunchWindow::Answer CLauncherDlg::AskChangedOutside(int slot, CSettingsSet* ta
 
 bool CLauncherDlg::AskAbandon()
 {
-    return Ask(LoadStr(IDS_CONFIRM_ABANDON_WAIT), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, true) == IDYES;
+    return Ask(Widen(LoadStr(IDS_CONFIRM_ABANDON_WAIT)), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2, true) == IDYES;
 }
 
 void CLauncherDlg::OnWaiting()
@@ -59,13 +59,14 @@ void CLauncherDlg::OnLaunchEnded(const CEnd& end)
 {
     bool byIndex = m_bLaunchByIndex;
     m_bLaunchByIndex = false;
+    UpdateButtons();
     if (end.waited) {
         SetWindowText(m_strSavedTitle);
         ::EnableMenuItem(GetSystemMenu(FALSE), SC_RESTORE, MF_BYCOMMAND | MF_ENABLED);
     }
     if (m_pRunner->IsClosing()) {
         if (end.captureFailed && !m_bSessionEnding)
-            TellFailure(IDS_CAPTURE_FAILED);
+            TellFailure(IDS_CAPTURE_FAILED, end.failure);
         return;
     }
     // A failed or cancelled start leaves the window minimized.
@@ -75,7 +76,7 @@ void CLauncherDlg::OnLaunchEnded(const CEnd& end)
     // group item that started the launcher has its settings back.
     if (!end.waited || byIndex) {
         if (end.captureFailed)
-            TellFailure(IDS_CAPTURE_FAILED);
+            TellFailure(IDS_CAPTURE_FAILED, end.failure);
         PostMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
         return;
     }
@@ -83,7 +84,7 @@ void CLauncherDlg::OnLaunchEnded(const CEnd& end)
     SetForegroundWindow();
     m_listPrograms.SetFocus();
     if (end.captureFailed)
-        TellFailure(IDS_CAPTURE_FAILED);
+        TellFailure(IDS_CAPTURE_FAILED, end.failure);
 }
 
 BOOL CLauncherDlg::OnQueryOpen(LRESULT& result)

@@ -32,11 +32,11 @@ void CLauncherDlg::UpdateSettingsMenu()
 void CLauncherDlg::OnUndoCapture(const CProgramEntry& entry)
 {
     CSettingsSet settings = entry.Settings();
-    if (!settings.HasPrevious() || Ask(FieldText(entry.m_szTitle) + LoadStr(IDS_CONFIRM_UNDO),
+    if (!settings.HasPrevious() || Ask(Widen(FieldText(entry.m_szTitle) + LoadStr(IDS_CONFIRM_UNDO)),
                                        MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     auto failure = std::make_shared<CSettingsFailure>();
-    m_pRunner->Run(CJobRunner::CJobInfo(IDS_PROGRESS_UNDO, Widen(settings.SettingsName()), false, true),
+    m_pRunner->Run(CJobRunner::CJobInfo(IDS_PROGRESS_UNDO, settings.Describe(), false, true),
                    [settings, failure](CJob&) { return settings.BringBack(0, failure.get()); },
                    [this, failure](const CJob& job) {
                        if (job.Failed())
@@ -77,10 +77,12 @@ void CLauncherDlg::OnImportSettings(const CProgramEntry& entry)
     // The live settings are not touched: the next launch restores the set.
     std::wstring path = dialog.GetPathName();
     auto error = std::make_shared<RegFileError>();
-    m_pRunner->Run(CJobRunner::CJobInfo(IDS_PROGRESS_IMPORT, path, false, true), [settings, path, error](CJob& job) {
-        return settings.Import(path, error.get(), job.Progress());
-    }, [this, path, error](const CJob& job) {
+    auto failure = std::make_shared<CSettingsFailure>();
+    m_pRunner->Run(CJobRunner::CJobInfo(IDS_PROGRESS_IMPORT, path, false, true), [settings, path, error, failure](CJob& job) {
+        return settings.Import(path, error.get(), job.Progress(), failure.get());
+    }, [this, path, error, failure](const CJob& job) {
         if (job.Failed())
-            Tell(ImportErrorText(path, *error));
+            Tell(failure->kind != CSettingsFailure::UNSPECIFIED ? FailureText(IDS_IMPORT_FAILED, *failure)
+                                                                : ImportErrorText(path, *error));
     });
 }

@@ -73,7 +73,7 @@ std::function<int()> Ours(const std::string& settings, int slot, bool capture, b
 {
     auto entry = Entry(settings, slot);
     return [entry, capture, checked] {
-        if (checked && entry->Settings().ChangedSinceLeft() != 0)
+        if (checked && entry->Settings().ChangedSinceLeft().slot != 0)
             return 0; // the settings must be found as they were left
         return capture ? entry->CaptureSnapshot(REASON_REACQUIRE) : entry->RestoreSnapshot(true);
     };

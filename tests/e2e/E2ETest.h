@@ -50,6 +50,8 @@ protected:
         std::string described = box ? DescribeMessageBox(box) : "<no box>";
         return box && Answer(box, answer) ? described : "<not answered> " + described;
     }
+    // No job runs: the commands that change settings are enabled again.
+    static bool Idle(HWND main) { return IsEnabled(main, IDC_REACQUIRE); }
     // New, with the three required fields typed, then OK; the entry dialog.
     HWND NewEntry(HWND main, const std::string& title, const std::string& program, const char* settingsName)
     {

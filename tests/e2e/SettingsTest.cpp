@@ -26,14 +26,16 @@ TEST_F(SettingsTest, UndoBringsBackExactlyTheSnapshotTheLastCaptureReplacedAndAg
         Click(main, IDC_REACQUIRE);
         EXPECT_EQ(NextBox(answer), "Cobweld|" + std::string(kSettingsName) +
                                        FromUtf8(u8" のレジストリを取得しなおししますか？|Yes* No"));
-        EXPECT_TRUE(WaitUntil([&] { return Snapshot(1) == (answer == IDNO ? first : Dump(HKEY_CURRENT_USER, kSettingsPath)); }));
+        EXPECT_TRUE(WaitUntil([&] {
+            return Snapshot(1) == (answer == IDNO ? first : Dump(HKEY_CURRENT_USER, kSettingsPath)) && Idle(main);
+        }));
     }
     // No keeps it; Yes undoes, and again swaps back.
     const std::string second = Snapshot(1);
     for (auto undo : {std::make_pair(IDNO, &second), std::make_pair(IDYES, &first), std::make_pair(IDYES, &second)}) {
         PostSysCommand(main, IDM_UNDO_CAPTURE);
         EXPECT_EQ(NextBox(undo.first), FromUtf8(u8"Cobweld|A のレジストリを前回取得する前の状態に戻しますか？|Yes* No"));
-        EXPECT_TRUE(WaitUntil([&] { return Snapshot(1) == *undo.second; }));
+        EXPECT_TRUE(WaitUntil([&] { return Snapshot(1) == *undo.second && Idle(main); }));
     }
 }
 
