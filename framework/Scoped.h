@@ -168,6 +168,25 @@ private:
     T* m_p = nullptr;
 };
 
+// A menu made by the program.
+class CMenu {
+public:
+    CMenu() = default;
+    ~CMenu() { Reset(); }
+    CMenu(const CMenu&) = delete;
+    CMenu& operator=(const CMenu&) = delete;
+    void Reset(HMENU menu = nullptr)
+    {
+        if (m_h)
+            ::DestroyMenu(m_h);
+        m_h = menu;
+    }
+    operator HMENU() const { return m_h; }
+
+private:
+    HMENU m_h = nullptr;
+};
+
 // A COM interface pointer.
 template <class T>
 class CComPtr {

@@ -44,6 +44,12 @@
 #define IDC_ICON_PREVIEW            1009
 #define IDC_CHANGE_ICON             1010
 #define IDC_RETRIEVE_AGAIN          1020
+#define IDC_SETTINGS_PATHS          1022
+#define IDC_ADD_PATH                1023
+#define IDC_REMOVE_PATH             1024
+// The add button's menu
+#define IDC_ADD_FOLDER              1025
+#define IDC_ADD_FILE                1026
 
 // Icon picker
 #define IDC_ICON_FILE               1011

@@ -62,9 +62,11 @@ std::wstring ExpandSettingsPath(const std::wstring& written, const std::wstring&
     return FullPath(absolute ? expanded : JoinPath(programFolder, expanded));
 }
 
-std::wstring WrittenSettingsPath(const std::wstring& picked)
+std::wstring WrittenSettingsPath(const std::wstring& picked, const std::wstring& programFolder)
 {
     std::wstring full = FullPath(picked), written = full;
+    if (!programFolder.empty() && full.size() > programFolder.size() && IsInsideOrSame(full, programFolder))
+        return full.substr(programFolder.size() + (programFolder.back() == L'\\' ? 0 : 1));
     size_t deepest = 0;
     for (const wchar_t* variable : {L"%APPDATA%", L"%LOCALAPPDATA%", L"%USERPROFILE%", L"%PUBLIC%", L"%ProgramData%"}) {
         std::wstring folder = ExpandSettingsPath(variable, std::wstring());

@@ -11,11 +11,12 @@
 // programFolder when relative, "." and ".." resolved. Empty when it names no
 // path.
 std::wstring ExpandSettingsPath(const std::wstring& written, const std::wstring& programFolder);
-// How a picked path is written: below the folder of one of %APPDATA%,
-// %LOCALAPPDATA%, %USERPROFILE%, %PUBLIC% and %ProgramData% (the deepest
-// that holds it), with that variable, so that a store moved to another user
-// or machine still names the same settings.
-std::wstring WrittenSettingsPath(const std::wstring& picked);
+// How a picked path is written: below programFolder, relative to it, so that
+// a portable program takes its settings along; below the folder of one of
+// %APPDATA%, %LOCALAPPDATA%, %USERPROFILE%, %PUBLIC% and %ProgramData% (the
+// deepest that holds it), with that variable, so that a store moved to
+// another user or machine still names the same settings.
+std::wstring WrittenSettingsPath(const std::wstring& picked, const std::wstring& programFolder);
 // The folder of a program file's path (the command line's program).
 std::wstring ProgramFolder(const std::wstring& program);
 

@@ -3,9 +3,12 @@
 #include <string>
 #include <vector>
 #include "framework/FileDialog.h"
+#include "framework/FolderDialog.h"
 #include "framework/Scoped.h"
 #include "framework/Text.h"
 #include "settings/SettingsName.h"
+#include "settings/SettingsPaths.h"
+#include "settings/SettingsSet.h"
 #include "resources/resource.h"
 #include "ui/CodePageField.h"
 #include "ui/IconDlg.h"
@@ -50,6 +53,7 @@ void CEntryDlg::DoDataExchange()
     DDX_Control(IDC_RUN_MINIMIZED, m_btnRunMinimized);
     DDX_Control(IDC_TITLE, m_editTitle);
     DDX_Control(IDC_DIRECTORY, m_editDirectory);
+    DDX_Control(IDC_SETTINGS_PATHS, m_listPaths);
 }
 
 BOOL CEntryDlg::OnInitDialog()
@@ -73,6 +77,8 @@ BOOL CEntryDlg::OnInitDialog()
         m_btnRunMinimized.SetCheck(m_entry.m_bRunMinimized ? BST_CHECKED : BST_UNCHECKED);
     }
 
+    for (const std::wstring& path : m_entry.m_settingsPaths)
+        m_listPaths.AddString(path);
     ShowIconPreview();
     m_btnRetrieveAgain.SetCheck(m_entry.m_bRetrieveAgain ? BST_CHECKED : BST_UNCHECKED);
     // The platform puts the focus on the first tab stop, the title.
@@ -102,10 +108,14 @@ void CEntryDlg::SelectRegistryName(const char* name)
 
 void CEntryDlg::OnOK()
 {
-    // The required fields, in the order the user meets them.
+    // The required fields, in the order the user meets them; the settings
+    // are a key or at least one path.
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < m_listPaths.GetCount(); ++i)
+        paths.push_back(m_listPaths.GetText(i));
     for (const CWnd* required : {static_cast<const CWnd*>(&m_editTitle), static_cast<const CWnd*>(&m_editCommandLine),
                                  static_cast<const CWnd*>(&m_comboRegistry)}) {
-        if (required->GetWindowTextLength() == 0) {
+        if (required->GetWindowTextLength() == 0 && (required != &m_comboRegistry || paths.empty())) {
             ::MessageBeep(MB_ICONHAND);
             required->SetFocus();
             return;
@@ -117,6 +127,18 @@ void CEntryDlg::OnOK()
         || !ReadCodePageField(*this, m_editDirectory, IDS_FIELD_DIRECTORY, &directory)
         || !ReadCodePageField(*this, m_comboRegistry, IDS_FIELD_REGISTRY, &registry))
         return;
+    // A path that a restore would wipe more than its settings with.
+    size_t refused = 0;
+    PathRefusal why = CheckSettingsPaths(paths, ProgramFolder(Widen(commandLine)), &refused);
+    if (why != PATH_ACCEPTED) {
+        std::wstring text = FormatText(IDS_SETTINGS_FAILURE_BASE + CSettingsFailure::PATH_REFUSED,
+                                       {paths[refused], Widen(LoadStr(IDS_PATH_REFUSAL_BASE + why))});
+        ::MessageBoxW(m_hWnd, text.c_str(), L"Cobweld", MB_OK | MB_ICONEXCLAMATION);
+        m_listPaths.SetCurSel(static_cast<int>(refused));
+        m_listPaths.SetFocus();
+        return;
+    }
+    m_entry.m_settingsPaths = paths;
     CopyField(m_entry.m_szTitle, title);
     CopyField(m_entry.m_szCommandLine, commandLine);
     CopyField(m_entry.m_szDirectory, directory);
@@ -167,8 +189,52 @@ void CEntryDlg::OnBrowse()
     m_editCommandLine.SetFocus();
 }
 
+void CEntryDlg::OnAddPath()
+{
+    // A folder or a file: the button's menu below it.
+    CMenu menu;
+    RECT button;
+    ::GetWindowRect(GetDlgItem(IDC_ADD_PATH), &button);
+    menu.Reset(::CreatePopupMenu());
+    ::AppendMenuA(menu, MF_STRING, IDC_ADD_FOLDER, LoadStr(IDS_ADD_FOLDER).c_str());
+    ::AppendMenuA(menu, MF_STRING, IDC_ADD_FILE, LoadStr(IDS_ADD_FILE).c_str());
+    ::TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, button.left, button.bottom, 0, m_hWnd, nullptr);
+}
+
+void CEntryDlg::AddPath(bool folder)
+{
+    std::wstring picked;
+    if (folder) {
+        if (!PickFolder(m_hWnd, LoadStr(IDS_ADD_FOLDER_TITLE), &picked))
+            return;
+    } else {
+        CFileDialog dialog(TRUE, nullptr, std::wstring(), OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST,
+                           LoadStr(IDS_ALL_FILES_FILTER), LoadStr(IDS_ADD_FILE_TITLE), this);
+        if (dialog.DoModal() != IDOK)
+            return;
+        picked = dialog.GetPathName();
+    }
+    std::wstring written = WrittenSettingsPath(picked, ProgramFolder(m_editCommandLine.GetWideText()));
+    m_listPaths.SetCurSel(m_listPaths.AddString(written));
+    m_listPaths.SetFocus();
+}
+
+void CEntryDlg::OnRemovePath()
+{
+    int selected = m_listPaths.GetCurSel();
+    if (selected >= 0)
+        ::SendMessageW(m_listPaths, LB_DELETESTRING, static_cast<WPARAM>(selected), 0);
+    m_listPaths.SetFocus();
+}
+
 BOOL CEntryDlg::OnCommand(WORD id, WORD code, HWND control)
 {
+    switch (id) {
+    case IDC_ADD_PATH: OnAddPath(); return TRUE;
+    case IDC_ADD_FOLDER: AddPath(true); return TRUE;
+    case IDC_ADD_FILE: AddPath(false); return TRUE;
+    case IDC_REMOVE_PATH: OnRemovePath(); return TRUE;
+    }
     if (id == IDC_CHANGE_ICON && code == BN_CLICKED) {
         OnChangeIcon();
         return TRUE;

@@ -6,6 +6,7 @@
 #include "framework/Button.h"
 #include "framework/ComboBox.h"
 #include "framework/Edit.h"
+#include "framework/ListBox.h"
 #include "framework/Static.h"
 #include "model/ProgramEntry.h"
 
@@ -23,8 +24,11 @@ public:
 protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
-    // Refuses (beep, focus on the field) while the title, the command line
-    // or the settings-key name is empty; otherwise stores every field.
+    // Refuses (beep, focus on the field) while the title or the command line
+    // is empty, or the entry names neither a settings key nor a settings
+    // path; refuses, with a message naming it, a text the code page cannot
+    // hold or a path that cannot be a settings path; otherwise stores every
+    // field.
     void OnOK() override;
     BOOL OnCommand(WORD id, WORD code, HWND control) override;
     BOOL OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -32,6 +36,11 @@ protected:
 private:
     void OnChangeIcon();
     void OnBrowse();
+    // The settings paths: a folder or a file added (the choice from the add
+    // button's menu), the selected one removed.
+    void OnAddPath();
+    void AddPath(bool folder);
+    void OnRemovePath();
     // Fills the settings-key combo box with the two-level key names under
     // HKCU\Software that a snapshot can be taken of (IsSettingsName:
     // never the launcher's own key). FALSE only when HKCU\Software cannot be
@@ -54,4 +63,5 @@ private:
     CButton m_btnRunMinimized;
     CEdit m_editTitle;
     CEdit m_editDirectory;
+    CListBox m_listPaths;
 };
