@@ -383,7 +383,7 @@ Block RunTree(const Tree& tree, const std::wstring& root, bool verbose)
         err = OurCopy(p->restoreSnapshot, p->restoreLive);
     std::fprintf(stderr, "built %s in %.0f ms\n", tree.name, NowMs() - t0);
     block.notes.push_back(std::to_string(tree.files.size()) + " files in " + std::to_string(tree.folders.size())
-                          + " folders, " + Format("%.1f", tree.Bytes() / 1048576.0) + " MB");
+                          + (tree.folders.size() == 1 ? " folder, " : " folders, ") + Format("%.1f", tree.Bytes() / 1048576.0) + " MB");
     if (!err.empty()) {
         block.notes.push_back("set-up failed: " + err);
         return block;
@@ -442,14 +442,6 @@ Block RunTree(const Tree& tree, const std::wstring& root, bool verbose)
     return block;
 }
 
-const Series* Find(const Block& block, const char* method)
-{
-    for (const Series& s : block.series)
-        if (s.method == method)
-            return &s;
-    return nullptr;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -483,16 +475,13 @@ int main(int argc, char** argv)
     out.Line("Settings folder copies (times in ms; set-up, which changes the live tree, is not timed; each copy");
     out.Line("is checked once against its source, sizes and bytes)");
     for (const Block& b : blocks) {
-        const Series* unsafeCapture = Find(b, kUnsafeCapture);
-        const Series* unsafeRestore = Find(b, kUnsafeRestore);
+        const Series* unsafeCapture = FindSeries(b.series, kUnsafeCapture);
+        const Series* unsafeRestore = FindSeries(b.series, kUnsafeRestore);
         std::vector<std::vector<std::string>> rows;
         rows.push_back({"method", "reps", "median ms", "min ms", "x unsafe", "note"});
         for (const Series& s : b.series) {
-            std::string reps = std::to_string(s.ms.size());
-            if (static_cast<int>(s.ms.size()) != s.plannedReps)
-                reps += "/" + std::to_string(s.plannedReps);
             const bool isCapture = s.method.find("capture") != std::string::npos;
-            rows.push_back({s.method, reps, s.MedianText(), s.MinText(),
+            rows.push_back({s.method, s.RepsText(), s.MedianText(), s.MinText(),
                             FormatRatio(s, isCapture ? unsafeCapture : unsafeRestore), s.NoteText()});
         }
         out.Line("");
@@ -519,8 +508,8 @@ int main(int argc, char** argv)
                      {kCaptureUnchanged, kUnsafeCapture, 0.2, "unchanged capture"},
                      {kRestoreUnchanged, kUnsafeRestore, 0.2, "unchanged restore"}};
         for (const auto& pair : pairs) {
-            const Series* ours = Find(b, pair.ours);
-            const Series* unsafe = Find(b, pair.unsafe);
+            const Series* ours = FindSeries(b.series, pair.ours);
+            const Series* unsafe = FindSeries(b.series, pair.unsafe);
             row.push_back(ours ? ours->MedianText() : "-");
             row.push_back(ours ? FormatRatio(*ours, unsafe) : "-");
             if (!ours || !unsafe || ours->failed || unsafe->failed || ours->Median() > pair.goal * unsafe->Median())
