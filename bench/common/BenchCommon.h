@@ -84,11 +84,25 @@ struct Series {
         return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
     }
     double Min() const { return ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end()); }
-    // The table's cells.
+    // The table's cells: the repetitions timed (of those planned, when fewer).
+    std::string RepsText() const
+    {
+        const std::string reps = std::to_string(ms.size());
+        return static_cast<int>(ms.size()) == plannedReps ? reps : reps + "/" + std::to_string(plannedReps);
+    }
     std::string MedianText() const { return ms.empty() ? "FAILED" : FormatMs(Median()); }
     std::string MinText() const { return ms.empty() ? "-" : FormatMs(Min()); }
     std::string NoteText() const { return failed ? "FAILED: " + note : ""; }
 };
+
+// The series of method among v; NULL when there is none.
+inline const Series* FindSeries(const std::vector<Series>& v, const std::string& method)
+{
+    for (const Series& s : v)
+        if (s.method == method)
+            return &s;
+    return nullptr;
+}
 
 inline std::string FormatRatio(const Series& s, const Series* base)
 {

@@ -412,14 +412,6 @@ Block GenerationsBlock(const Tree& tree, const Place& from, int slot)
     return block;
 }
 
-const Series* Find(const std::vector<Series>& v, const char* method)
-{
-    for (const auto& s : v)
-        if (s.method == method)
-            return &s;
-    return nullptr;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -492,25 +484,22 @@ int main(int argc, char** argv)
     summary.push_back({"tree", "CaptureSnapshot over old", "x unsafe", "RestoreSnapshot over old", "x unsafe",
                        "check+RestoreSnapshot over old", "x unsafe"});
     for (const Block& b : blocks) {
-        const Series* regCopyTree = Find(b.series, "RegCopyTreeA");
-        const Series* unsafe = Find(b.series, kUnsafe);
-        const Series* lower = Find(b.series, kLowerBound);
-        const Series* reg = Find(b.series, "reg copy /s /f");
+        const Series* regCopyTree = FindSeries(b.series, "RegCopyTreeA");
+        const Series* unsafe = FindSeries(b.series, kUnsafe);
+        const Series* lower = FindSeries(b.series, kLowerBound);
+        const Series* reg = FindSeries(b.series, "reg copy /s /f");
         const char* direction = b.title.find("capture") != std::string::npos ? "capture" : "restore";
         for (const Series& s : b.series) {
-            std::string reps = std::to_string(s.ms.size());
-            if (static_cast<int>(s.ms.size()) != s.plannedReps)
-                reps += "/" + std::to_string(s.plannedReps);
-            rows.push_back({s.group, direction, s.method, reps, s.MedianText(), s.MinText(), FormatRatio(s, regCopyTree),
+            rows.push_back({s.group, direction, s.method, s.RepsText(), s.MedianText(), s.MinText(), FormatRatio(s, regCopyTree),
                             FormatRatio(s, lower), FormatRatio(s, reg), OverOld(s.method) ? FormatRatio(s, unsafe) : "-",
                             s.NoteText()});
         }
-        const Series* ours = Find(b.series, direction[0] == 'c' ? "CaptureSnapshot over old" : "RestoreSnapshot over old");
+        const Series* ours = FindSeries(b.series, direction[0] == 'c' ? "CaptureSnapshot over old" : "RestoreSnapshot over old");
         if (direction[0] == 'c')
             summary.push_back({b.series.empty() ? "" : b.series[0].group, "", "", "-", "-", "-", "-"});
         summary.back()[direction[0] == 'c' ? 1 : 3] = ours ? ours->MedianText() : "FAILED";
         summary.back()[direction[0] == 'c' ? 2 : 4] = ours ? FormatRatio(*ours, unsafe) : "-";
-        if (const Series* checked = direction[0] == 'r' ? Find(b.series, kChecked) : nullptr) {
+        if (const Series* checked = direction[0] == 'r' ? FindSeries(b.series, kChecked) : nullptr) {
             summary.back()[5] = checked->MedianText();
             summary.back()[6] = FormatRatio(*checked, unsafe);
         }
