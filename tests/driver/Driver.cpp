@@ -337,6 +337,42 @@ void WipeLauncherState()
     }
     DeleteTree(HKEY_CURRENT_USER, kVirtualStoreRoot);
     DeleteTree(HKEY_CURRENT_USER, "Software\\Varnolite");
+    RemoveFiles(Expand(L"%LOCALAPPDATA%\\Varnolite"));
+}
+
+std::wstring Expand(const std::wstring& path)
+{
+    wchar_t expanded[4096] = L"";
+    ::ExpandEnvironmentStringsW(path.c_str(), expanded, 4096);
+    return expanded;
+}
+
+void RemoveFiles(const std::wstring& path)
+{
+    const std::wstring full = L"\\\\?\\" + path;
+    DWORD attributes = ::GetFileAttributesW(full.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW found;
+        HANDLE find = ::FindFirstFileW((full + L"\\*").c_str(), &found);
+        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &found))
+            if (wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L".."))
+                RemoveFiles(path + L"\\" + found.cFileName);
+        if (find != INVALID_HANDLE_VALUE)
+            ::FindClose(find);
+    }
+    ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!::DeleteFileW(full.c_str()))
+        ::RemoveDirectoryW(full.c_str());
+}
+
+ULONGLONG WrittenAt(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW((L"\\\\?\\" + path).c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
 std::string ReadBytes(const std::wstring& path)

@@ -86,8 +86,16 @@ std::vector<std::string> StoredTitles(HKEY root = HKEY_LOCAL_MACHINE);
 // A value of the profile's section "Cobweld" ("Current", "Installed").
 void SetProfileInt(const char* name, DWORD value);
 // Removes the store (under both roots and in both views of HKLM, a locked one
-// too), its virtualized copy and the profile.
+// too), its virtualized copy, the profile and the snapshots of settings files.
 void WipeLauncherState();
+
+// ---------------------------------------------------------------- files
+
+std::wstring Expand(const std::wstring& path);
+// Removes a file or folder tree; a link in it is removed, never followed.
+void RemoveFiles(const std::wstring& path);
+// A file's last-write time, 0 when it has none.
+ULONGLONG WrittenAt(const std::wstring& path);
 
 // ---------------------------------------------------------------- files
 

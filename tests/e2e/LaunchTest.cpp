@@ -69,6 +69,55 @@ protected:
 
     HANDLE m_end = ::CreateEventA(nullptr, TRUE, FALSE, kEndEvent); // set: the waiting settings_app ends
     int m_run = 0;
+
+    // Settings kept in files: an INI beside the program, a folder below
+    // %APPDATA%, as the entries name them, and where they are.
+    static const wchar_t* Paths() { return L"settings_app.ini\0%APPDATA%\\CobweldTestApp\0"; }
+    static std::wstring Ini() { return Widen(BinDir()) + L"settings_app.ini"; }
+    static std::wstring Folder() { return Expand(L"%APPDATA%\\CobweldTestApp"); }
+    static void NameFiles(int row, DWORD slot, const wchar_t* paths = Paths())
+    {
+        size_t size = 0;
+        while (paths[size] || paths[size + 1])
+            ++size;
+        SetValue(HKEY_LOCAL_MACHINE, EntryPath(row), L"Files", REG_MULTI_SZ, paths, DWORD(size + 3) * 2);
+        SetDword(HKEY_LOCAL_MACHINE, EntryPath(row), "FilesSlot", slot);
+    }
+    // The live files: the INI's colour, and one file in the folder.
+    static void LiveFiles(const std::string& color, const std::string& file)
+    {
+        std::wstring ini = L"\uFEFF[Settings]\r\nColor=" + Widen(color) + L"\r\n";
+        WriteBytes(Ini(), std::string(reinterpret_cast<const char*>(ini.data()), ini.size() * 2));
+        RemoveFiles(Folder());
+        ::CreateDirectoryW(Folder().c_str(), nullptr);
+        WriteBytes(Folder() + L"\\" + Widen(file), file + " data");
+    }
+    // What start run found in the files: the INI's colour and the folder's files.
+    static std::string SeenFiles(int run)
+    {
+        std::string seen = GetString(HKEY_CURRENT_USER, SeenPath(run), "IniColor") + ":",
+                    files = Dump(HKEY_CURRENT_USER, SeenPath(run) + "\\Files");
+        for (size_t at = 0; (at = files.find("\n  \"", at)) != std::string::npos; at += 4)
+            seen += " " + files.substr(at + 4, files.find('"', at + 4) - at - 4);
+        return seen;
+    }
+    static void TellFiles(const char* color, const char* file)
+    {
+        SetString(HKEY_CURRENT_USER, kApp, "IniFile", "settings_app.ini");
+        SetString(HKEY_CURRENT_USER, kApp, "DataFolder", "%APPDATA%\\CobweldTestApp");
+        DeleteTree(HKEY_CURRENT_USER, std::string(kApp) + "\\WriteFiles");
+        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kApp, "IniWrite");
+        if (color)
+            SetString(HKEY_CURRENT_USER, kApp, "IniWrite", color);
+        if (file)
+            SetString(HKEY_CURRENT_USER, std::string(kApp) + "\\WriteFiles", file, std::string(file) + " run");
+    }
+    void TearDown() override
+    {
+        E2ETest::TearDown();
+        ::DeleteFileW(Ini().c_str());
+        RemoveFiles(Folder());
+    }
 };
 
 } // namespace
@@ -528,4 +577,81 @@ TEST_F(LaunchTest, TheHistoryKeepsTenGenerationsAndBringsAnyOfThemBack)
     session();
     EXPECT_EQ(history().size(), 12u);
     EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, std::string(kStoreRoot) + "\\Save"), before);
+}
+
+// Two entries on one program that keeps settings in an INI beside itself and
+// in a folder below %APPDATA%, besides its key: each gets its own files back,
+// byte for byte with their times, and what the other's run added is gone.
+TEST_F(LaunchTest, TwoEntriesOnAProgramWithSettingsFilesEachGetTheirOwnFilesBack)
+{
+    Add(0, "A", 1, 1, "a"), Add(1, "B", 2, 1, "b");
+    NameFiles(0, 1), NameFiles(1, 2);
+    Tell(nullptr, false);
+    SetString(HKEY_CURRENT_USER, kSettingsPath, "Color", "live");
+    // Their first snapshots.
+    HWND main = Start();
+    for (int row : {0, 1}) {
+        LiveFiles(row ? "b-ini" : "a-ini", row ? "b.txt" : "a.txt");
+        SelectRow(main, IDC_PROGRAM_LIST, row);
+        Click(main, IDC_REACQUIRE);
+        EXPECT_EQ(NextBox(IDYES), "Cobweld|" + std::string(kSettingsName) + FromUtf8(u8" のレジストリを取得しなおししますか？|Yes* No"));
+        const std::wstring list = Expand(L"%LOCALAPPDATA%\\Varnolite\\Cobweld\\Save\\") + std::to_wstring(row + 1) + L"\\paths.txt";
+        EXPECT_TRUE(WaitUntil([&] { return WrittenAt(list) && Idle(main); }));
+    }
+    launcher.Kill();
+    const std::string a = FromUtf8(u8"a-ini: a.txt"), b = FromUtf8(u8"b-ini: b.txt");
+    const std::wstring snapshotIni = Expand(L"%LOCALAPPDATA%\\Varnolite\\Cobweld\\Save\\1\\1\\settings_app.ini");
+    for (int run = 1; run <= 3; ++run) {
+        TellFiles(run == 1 ? "a-run" : nullptr, run == 1 ? "run.txt" : nullptr);
+        ASSERT_TRUE(launcher.StartLauncher(run == 2 ? "1" : "0") && launcher.WaitExit() && Ready(run));
+        EXPECT_EQ(SeenFiles(run), run == 1 ? a : run == 2 ? b : FromUtf8(u8"a-run: a.txt run.txt")) << run;
+    }
+    // A's files as its run left them, to the byte and the time.
+    EXPECT_EQ(ReadBytes(Ini()), ReadBytes(snapshotIni));
+    EXPECT_EQ(WrittenAt(Ini()), WrittenAt(snapshotIni));
+}
+
+// A settings path that a restore would wipe more with is refused at OK,
+// naming it and why: a drive's root, a folder of many programs' settings, the
+// launcher's own snapshots, two paths one inside the other, a link. One that
+// reaches the launcher from the store is refused when it is used, and
+// nothing is touched: no program starts.
+TEST_F(LaunchTest, SettingsPathsThatARestoreWouldWipeMoreWithAreRefusedNamingThem)
+{
+    Add(0, "A", 1, 1, "a");
+    Tell(nullptr, false);
+    const std::wstring link = Folder() + L"\\link", target = Expand(L"%TEMP%\\CobweldTestTarget");
+    ::CreateDirectoryW(Folder().c_str(), nullptr), ::CreateDirectoryW(target.c_str(), nullptr);
+    // Wine's mklink makes no link: a Unix one, which it shows as a reparse point.
+    typedef char*(CDECL * UnixName)(const wchar_t*);
+    auto unix = reinterpret_cast<UnixName>(::GetProcAddress(::GetModuleHandleA("kernel32"), "wine_get_unix_file_name"));
+    driver::Run("Z:\\bin\\ln", std::string("-s ") + unix(target.c_str()) + " " + unix(link.c_str()));
+    const struct { const wchar_t* paths; const wchar_t* named; const char* why; } refused[] = {
+        {L"C:\\\0", L"C:\\", u8"ドライブまたは共有のルートです。"},
+        {L"%APPDATA%\0", L"%APPDATA%", u8"ほかのプログラムの設定やシステムのファイルも入っているフォルダーです。"},
+        {L"%LOCALAPPDATA%\\Varnolite\\Cobweld\\Save\\1\0", L"%LOCALAPPDATA%\\Varnolite\\Cobweld\\Save\\1",
+         u8"Cobweld のスナップショットのフォルダーにかかっています。"},
+        {L"%APPDATA%\\CobweldTestApp\0%APPDATA%\\CobweldTestApp\\Sub\0", L"%APPDATA%\\CobweldTestApp\\Sub",
+         u8"このエントリのほかの設定ファイルと重なっています。"},
+        {L"%APPDATA%\\CobweldTestApp\\link\0", L"%APPDATA%\\CobweldTestApp\\link", u8"ジャンクションまたはシンボリック リンクです。"}};
+    for (const auto& path : refused) {
+        NameFiles(0, 1, path.paths);
+        const std::string text = FromUtf8(u8"設定ファイル ") + Narrow(path.named) + FromUtf8(u8" は使えません: ") + FromUtf8(path.why);
+        HWND main = Start();
+        SelectRow(main, IDC_PROGRAM_LIST, 0);
+        Click(main, IDC_PROPERTIES);
+        HWND dialog = WaitDialog(launcher.Id(), FromUtf8(u8"プログラムの登録情報"));
+        Click(dialog, IDOK);
+        EXPECT_EQ(NextBox(IDOK), "Cobweld|" + text + "|OK*");
+        EXPECT_TRUE(::IsWindowVisible(dialog));
+        launcher.Kill();
+        int runs = Number(0, "Runs");
+        ASSERT_TRUE(launcher.StartLauncher("0"));
+        EXPECT_EQ(NextBox(IDOK), "COBWELD|" + FromUtf8(u8"設定の復元に失敗しました。プログラムは起動しません。\n") + text + "|OK*");
+        EXPECT_TRUE(Number(0, "Runs") == runs && ::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                    launcher.Running());
+        launcher.Kill();
+    }
+    driver::Run("Z:\\bin\\rm", unix(link.c_str()));
+    RemoveFiles(target);
 }
