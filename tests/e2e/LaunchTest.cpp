@@ -655,3 +655,87 @@ TEST_F(LaunchTest, SettingsPathsThatARestoreWouldWipeMoreWithAreRefusedNamingThe
     driver::Run("Z:\\bin\\rm", unix(link.c_str()));
     RemoveFiles(target);
 }
+
+// Settings files changed outside are offered as the key is; a file another
+// program holds open stops a restore before it changes anything (nothing
+// starts) and fails a capture, naming it; a link in a settings folder is
+// left as it is; a launcher killed while it copies settings files leaves
+// every snapshot whole.
+TEST_F(LaunchTest, SettingsFilesChangedOutsideHeldOpenOrLinkedLoseNothing)
+{
+    Add(0, "A", 1, 1, "a"), Add(1, "B", 2, 1, "b");
+    NameFiles(0, 1), NameFiles(1, 2);
+    Tell(nullptr, false), TellFiles(nullptr, nullptr);
+    SetString(HKEY_CURRENT_USER, kSettingsPath, "Color", "live");
+    const std::wstring save = Expand(L"%LOCALAPPDATA%\\Varnolite\\Cobweld\\Save\\");
+    HWND main = nullptr;
+    auto reacquire = [&](int row, const std::string& box) {
+        main = Start();
+        SelectRow(main, IDC_PROGRAM_LIST, row);
+        Click(main, IDC_REACQUIRE);
+        NextBox(IDYES);
+        if (!box.empty())
+            EXPECT_EQ(NextBox(IDOK), box);
+        EXPECT_TRUE(WaitUntil([&] { return WrittenAt(save + std::to_wstring(row + 1) + L"\\paths.txt") && Idle(main); }));
+        launcher.Kill();
+    };
+    LiveFiles("a", "a.txt"), reacquire(0, "");
+    LiveFiles("b", "b.txt"), reacquire(1, "");
+    // Changed outside after B left it: offered to B.
+    LiveFiles("outside", "b.txt");
+    ASSERT_TRUE(launcher.StartLauncher("0") && launcher.WaitMainWindow());
+    EXPECT_EQ(NextBox(IDYES), FromUtf8(u8"Cobweld|\"settings_app.ini\" の設定は「B」の後で Cobweld の外から変更されています。変更を「B」に取り込んでから起動しますか？|Yes* No Cancel"));
+    ASSERT_TRUE(launcher.WaitExit() && Ready(1));
+    EXPECT_EQ(SeenFiles(1), FromUtf8(u8"a: a.txt"));
+    EXPECT_NE(ReadBytes(save + L"2\\1\\settings_app.ini").find("o\0u\0t", 0, 6), std::string::npos);
+    // Held open: B's restore changes nothing, starts nothing; A's capture fails.
+    const std::string held = Narrow(Ini()) + FromUtf8(u8" をほかのプログラムが開いています。そのプログラムを終了してから、もう一度やり直してください。");
+    const std::string live = ReadBytes(Ini());
+    HANDLE file = ::CreateFileW(Ini().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(launcher.StartLauncher("1"));
+    EXPECT_EQ(NextBox(IDOK), "COBWELD|" + FromUtf8(u8"設定の復元に失敗しました。プログラムは起動しません。\n") + held + "|OK*");
+    EXPECT_TRUE(Number(0, "Runs") == 1 && launcher.Running());
+    ::CloseHandle(file);
+    EXPECT_EQ(ReadBytes(Ini()), live);
+    // Changed since (a file as it was is linked from the snapshot, not read).
+    const std::string snapshot = ReadBytes(save + L"1\\1\\settings_app.ini");
+    LiveFiles("changed", "a.txt");
+    file = ::CreateFileW(Ini().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    main = Start();
+    SelectRow(main, IDC_PROGRAM_LIST, 0);
+    Click(main, IDC_REACQUIRE);
+    NextBox(IDYES);
+    EXPECT_EQ(NextBox(IDOK), "COBWELD|" + FromUtf8(u8"レジストリの取得に失敗しました。\n") + held + "|OK*");
+    ::CloseHandle(file);
+    EXPECT_EQ(ReadBytes(save + L"1\\1\\settings_app.ini"), snapshot);
+    launcher.Kill();
+    // A link in the folder: captured as nothing, left as it is by a restore.
+    typedef char*(CDECL * UnixName)(const wchar_t*);
+    auto unix = reinterpret_cast<UnixName>(::GetProcAddress(::GetModuleHandleA("kernel32"), "wine_get_unix_file_name"));
+    const std::wstring link = Folder() + L"\\link", target = Expand(L"%TEMP%\\CobweldTestTarget");
+    ::CreateDirectoryW(target.c_str(), nullptr);
+    WriteBytes(target + L"\\kept.txt", "kept");
+    driver::Run("Z:\\bin\\ln", std::string("-s ") + unix(target.c_str()) + " " + unix(link.c_str()));
+    reacquire(0, "");
+    EXPECT_EQ(::GetFileAttributesW((save + L"1\\2\\CobweldTestApp\\link").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(launcher.StartLauncher("0") && launcher.WaitExit() && Ready(2));
+    EXPECT_TRUE(::GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES && ReadBytes(target + L"\\kept.txt") == "kept");
+    driver::Run("Z:\\bin\\rm", unix(link.c_str()));
+    RemoveFiles(target);
+    // Killed while it copies the files: the snapshot stays as it was.
+    for (int i = 0; i < 1500; ++i)
+        WriteBytes(Folder() + L"\\f" + std::to_wstring(i), std::string(2000, 'x'));
+    main = Start();
+    SelectRow(main, IDC_PROGRAM_LIST, 0);
+    Click(main, IDC_REACQUIRE);
+    NextBox(IDYES);
+    ASSERT_TRUE(WaitUntil([&] { return WrittenAt(save + L"1.new\\paths.txt") != 0; }));
+    launcher.Kill();
+    EXPECT_EQ(ReadBytes(save + L"1\\1\\settings_app.ini"), snapshot);
+    main = Start();
+    SelectRow(main, IDC_PROGRAM_LIST, 0);
+    PostSysCommand(main, IDM_HISTORY); // the slot put right
+    ASSERT_TRUE(WaitDialog(launcher.Id(), FromUtf8(u8"「A」の設定の履歴")));
+    EXPECT_TRUE(WrittenAt(save + L"1\\paths.txt") && !WrittenAt(save + L"1.new\\paths.txt"));
+    EXPECT_EQ(ReadBytes(save + L"1\\1\\settings_app.ini"), snapshot);
+}
