@@ -739,3 +739,46 @@ TEST_F(LaunchTest, SettingsFilesChangedOutsideHeldOpenOrLinkedLoseNothing)
     EXPECT_TRUE(WrittenAt(save + L"1\\paths.txt") && !WrittenAt(save + L"1.new\\paths.txt"));
     EXPECT_EQ(ReadBytes(save + L"1\\1\\settings_app.ini"), snapshot);
 }
+
+// An export writes the settings files beside the registry file, in a folder
+// of its name; an import takes them into another entry on the same paths,
+// and refuses them for an entry on other paths, changing nothing.
+TEST_F(LaunchTest, SettingsFilesTravelBesideTheRegistryFile)
+{
+    Add(0, "A", 1, 1, "a"), Add(1, "B", 2, 1, "b"), Add(2, "C", 3, 1, "c");
+    NameFiles(0, 1), NameFiles(1, 2), NameFiles(2, 3, L"settings_app.ini\0");
+    SetString(HKEY_CURRENT_USER, kSettingsPath, "Color", "live");
+    const std::wstring save = Expand(L"%LOCALAPPDATA%\\Varnolite\\Cobweld\\Save\\");
+    const std::string file = std::getenv("TEMP") + std::string("\\CobweldTestFiles.reg");
+    HWND main = Start();
+    for (int row : {0, 1, 2}) {
+        LiveFiles(row ? "other" : "a", row ? "other.txt" : "a.txt");
+        SelectRow(main, IDC_PROGRAM_LIST, row);
+        Click(main, IDC_REACQUIRE);
+        NextBox(IDYES);
+        EXPECT_TRUE(WaitUntil([&] { return WrittenAt(save + std::to_wstring(row + 1) + L"\\paths.txt") && Idle(main); }));
+    }
+    SelectRow(main, IDC_PROGRAM_LIST, 0);
+    PostSysCommand(main, IDM_EXPORT_SETTINGS);
+    ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのエクスポート"), file));
+    const std::wstring beside = Widen(file.substr(0, file.size() - 4));
+    ASSERT_TRUE(WaitUntil([&] { return WrittenAt(beside + L"\\paths.txt") && Idle(main); }));
+    EXPECT_EQ(ReadBytes(beside + L"\\2\\CobweldTestApp\\a.txt"), "a.txt data");
+    const std::string c = ReadBytes(save + L"3\\1\\settings_app.ini");
+    for (int row : {1, 2}) {
+        SelectRow(main, IDC_PROGRAM_LIST, row);
+        PostSysCommand(main, IDM_IMPORT_SETTINGS);
+        ASSERT_TRUE(ChooseFile(launcher.Id(), FromUtf8(u8"レジストリのインポート"), file));
+        if (row == 1)
+            EXPECT_TRUE(WaitUntil([&] {
+                return ReadBytes(save + L"2\\2\\CobweldTestApp\\a.txt") == "a.txt data" && Idle(main);
+            }));
+        else
+            EXPECT_EQ(NextBox(IDOK), "COBWELD|" + FromUtf8(u8"レジストリのインポートに失敗しました。\n") + Narrow(beside) +
+                                         FromUtf8(u8" の設定ファイルは、このエントリの設定ファイルと一致しません。|OK*"));
+    }
+    EXPECT_EQ(ReadBytes(save + L"2\\1\\settings_app.ini") + ReadBytes(save + L"3\\1\\settings_app.ini"),
+              ReadBytes(save + L"1\\1\\settings_app.ini") + c);
+    ::DeleteFileA(file.c_str());
+    RemoveFiles(beside);
+}

@@ -65,6 +65,17 @@ TEST_F(Model, AnEntryStoresItsNineValuesAndLoadsBackOnlyWhatFitsItsFields)
     entry.SaveToKey(key);
     EXPECT_EQ(std::string(loaded.m_szIconPath) + std::to_string(std::strlen(loaded.m_szTitle)), std::string(259, 'p') + "98");
     EXPECT_EQ(GetString(key, "", "Title"), loaded.m_szTitle);
+    // Settings paths count only with the slot they were written with: a
+    // rewrite that knows none of them leaves them behind another entry's.
+    loaded.m_settingsPaths = {L"%APPDATA%\\Caf\u00e9", L"app.ini"};
+    loaded.m_nSaveSlot = 4;
+    ASSERT_TRUE(loaded.SaveToKey(key));
+    CProgramEntry other;
+    other.LoadFromKey(key);
+    EXPECT_TRUE(other.m_settingsPaths == loaded.m_settingsPaths);
+    SetDword(key, "", "iSave", 5);
+    other.LoadFromKey(key);
+    EXPECT_TRUE(other.m_settingsPaths.empty());
 }
 
 // The stored list ends at the first missing key; keys beyond it are never
