@@ -37,15 +37,12 @@ BOOL CLauncherDlg::OnInitDialog()
     m_pRunner->OnBusyChanged([this] { UpdateButtons(); });
 
     if (HMENU systemMenu = GetSystemMenu(FALSE)) {
-        ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-        ::AppendMenuA(systemMenu, MF_STRING, IDM_CREATE_GROUP, LoadStr(IDS_CREATE_GROUP).c_str());
-        ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-        ::AppendMenuA(systemMenu, MF_STRING, IDM_UNDO_CAPTURE, LoadStr(IDS_UNDO_CAPTURE).c_str());
-        ::AppendMenuA(systemMenu, MF_STRING, IDM_HISTORY, LoadStr(IDS_HISTORY_MENU).c_str());
-        ::AppendMenuA(systemMenu, MF_STRING, IDM_EXPORT_SETTINGS, LoadStr(IDS_EXPORT_SETTINGS).c_str());
-        ::AppendMenuA(systemMenu, MF_STRING, IDM_IMPORT_SETTINGS, LoadStr(IDS_IMPORT_SETTINGS).c_str());
-        ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-        ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, LoadStr(IDS_ABOUTBOX).c_str());
+        // A zero is a separator.
+        const UINT items[][2] = {{0, 0}, {IDM_CREATE_GROUP, IDS_CREATE_GROUP}, {0, 0}, {IDM_UNDO_CAPTURE, IDS_UNDO_CAPTURE},
+            {IDM_HISTORY, IDS_HISTORY_MENU}, {IDM_EXPORT_SETTINGS, IDS_EXPORT_SETTINGS},
+            {IDM_IMPORT_SETTINGS, IDS_IMPORT_SETTINGS}, {0, 0}, {IDM_ABOUTBOX, IDS_ABOUTBOX}};
+        for (const auto& item : items)
+            ::AppendMenuA(systemMenu, item[0] ? MF_STRING : MF_SEPARATOR, item[0], item[0] ? LoadStr(item[1]).c_str() : nullptr);
         // The window has a fixed size.
         ::DeleteMenu(systemMenu, SC_MAXIMIZE, MF_BYCOMMAND);
         ::DeleteMenu(systemMenu, SC_SIZE, MF_BYCOMMAND);
@@ -181,14 +178,8 @@ BOOL CLauncherDlg::OnSysCommand(UINT id, LPARAM lParam)
         if (IsBusy() || sel < 0)
             return TRUE;
         const CProgramEntry& entry = *m_pProgramList->GetAt(sel);
-        if (id == IDM_UNDO_CAPTURE)
-            OnUndoCapture(entry);
-        else if (id == IDM_HISTORY)
-            OnHistory(entry);
-        else if (id == IDM_EXPORT_SETTINGS)
-            OnExportSettings(entry);
-        else
-            OnImportSettings(entry);
+        (this->*(id == IDM_UNDO_CAPTURE ? &CLauncherDlg::OnUndoCapture : id == IDM_HISTORY ? &CLauncherDlg::OnHistory
+                 : id == IDM_EXPORT_SETTINGS ? &CLauncherDlg::OnExportSettings : &CLauncherDlg::OnImportSettings))(entry);
         return TRUE;
     }
     case SC_CLOSE:
@@ -238,7 +229,6 @@ void CLauncherDlg::Tell(const std::wstring& text)
     CJobRunner::CQuestion asking(*m_pRunner);
     ::MessageBoxW(m_hWnd, text.c_str(), Widen(AfxGetAppTitle()).c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
-
 
 void CLauncherDlg::OnDestroy()
 {

@@ -73,8 +73,9 @@ private:
     void OnNewEntry();
     void OnEntryProperties();
     void OnDeleteEntry();
-    void OnMoveUp();
-    void OnMoveDown();
+    void OnMove(bool up);
+    void OnMoveUp() { OnMove(true); }
+    void OnMoveDown() { OnMove(false); }
     void OnReacquire();
     // Shows the entry of row index anew, selected.
     void RefreshRow(int index);

@@ -127,22 +127,13 @@ void CLauncherDlg::OnDeleteEntry()
     m_listPrograms.SetFocus();
 }
 
-void CLauncherDlg::OnMoveUp()
+void CLauncherDlg::OnMove(bool up)
 {
     int sel = GetSelectedEntry();
-    if (sel < 0 || !m_pProgramList->MoveUp(sel))
+    if (sel < 0 || !(up ? m_pProgramList->MoveUp(sel) : m_pProgramList->MoveDown(sel)))
         return;
     FillProgramList();
-    m_listPrograms.SetCurSel(sel - 1);
-}
-
-void CLauncherDlg::OnMoveDown()
-{
-    int sel = GetSelectedEntry();
-    if (sel < 0 || !m_pProgramList->MoveDown(sel))
-        return;
-    FillProgramList();
-    m_listPrograms.SetCurSel(sel + 1);
+    m_listPrograms.SetCurSel(up ? sel - 1 : sel + 1);
 }
 
 void CLauncherDlg::OnReacquire()

@@ -21,10 +21,7 @@ void CLauncherDlg::OnOK()
         return;
     AfxGetApp()->WriteProfileInt("Cobweld", "Current", sel);
     CProgramEntry* entry = m_pProgramList->GetAt(sel);
-    CLaunchPlan plan;
-    plan.settings = entry->Settings();
-    plan.keep = entry->m_bRetrieveAgain != 0;
-    plan.start = [entry] { return entry->LaunchEntry(); };
+    CLaunchPlan plan{entry->Settings(), entry->m_bRetrieveAgain != 0, [entry] { return entry->LaunchEntry(); }};
     m_pLaunched = entry;
     ShowWindow(SW_MINIMIZE);
     if (!m_pLaunch->Begin(std::move(plan)))
