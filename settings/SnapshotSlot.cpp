@@ -201,21 +201,28 @@ int CSnapshotSlot::NextNumber() const
     return next;
 }
 
+// The set in use becomes a new generation, made now for reason, in the
+// step that edits are for; its number, or 0 when there is none in use.
+int CSnapshotSlot::SetAsideInUse(DWORD reason, CNoteEdits* edits) const
+{
+    CGeneration replaced;
+    if (!ReadGeneration(0, &replaced))
+        return 0;
+    const int aside = NextNumber();
+    replaced.made = Now();
+    replaced.reason = reason;
+    replaced.kept = false;
+    edits->push_back(Edit(GenerationValue(aside), replaced.Bytes()));
+    edits->push_back(NextEdit(aside + 1));
+    return aside;
+}
+
 bool CSnapshotSlot::Commit(DWORD reason, const CGeneration& current)
 {
     if (!IsValid())
         return false;
     CNoteEdits edits;
-    int aside = 0;
-    CGeneration replaced;
-    if (ReadGeneration(0, &replaced)) {
-        aside = NextNumber();
-        replaced.made = Now();
-        replaced.reason = reason;
-        replaced.kept = false;
-        edits.push_back(Edit(GenerationValue(aside), replaced.Bytes()));
-        edits.push_back(NextEdit(aside + 1));
-    }
+    int aside = SetAsideInUse(reason, &edits);
     CGeneration now = current;
     now.made = Now();
     edits.push_back(Edit(GenerationValue(0), now.Bytes()));
@@ -241,19 +248,11 @@ bool CSnapshotSlot::KeepAside(DWORD reason, const CGeneration& kept)
 
 bool CSnapshotSlot::BringBack(int n)
 {
-    CGeneration back, replaced;
+    CGeneration back;
     if (!IsValid() || n <= 0 || !ReadGeneration(n, &back))
         return false;
     CNoteEdits edits;
-    int aside = 0;
-    if (ReadGeneration(0, &replaced)) {
-        aside = NextNumber();
-        replaced.made = Now();
-        replaced.reason = REASON_UNDO;
-        replaced.kept = false;
-        edits.push_back(Edit(GenerationValue(aside), replaced.Bytes()));
-        edits.push_back(NextEdit(aside + 1));
-    }
+    int aside = SetAsideInUse(REASON_UNDO, &edits);
     back.made = Now();
     back.kept = false;
     edits.push_back(Edit(GenerationValue(0), back.Bytes()));

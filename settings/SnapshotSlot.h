@@ -18,6 +18,7 @@
 #include "settings/SnapshotSecurity.h"
 
 class CStaging;
+struct CNoteEdit;
 
 class CSnapshotSlot {
 public:
@@ -76,6 +77,7 @@ public:
 
 private:
     bool ReadGeneration(int n, CGeneration* generation) const;
+    int SetAsideInUse(DWORD reason, std::vector<CNoteEdit>* edits) const;
     int NextNumber() const;
     void ConvertEarlierHistory();
     void Prune();
