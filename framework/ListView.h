@@ -33,6 +33,23 @@ public:
         item.pszText = const_cast<wchar_t*>(text.c_str());
         ::SendMessageW(m_hWnd, LVM_SETITEMTEXTW, (WPARAM)row, (LPARAM)&item);
     }
+    // Each of the first count columns as wide as its widest cell, and never
+    // narrower than its heading.
+    void FitColumns(int count) const
+    {
+        for (int i = 0; i < count; ++i) {
+            wchar_t heading[64] = L"";
+            LVCOLUMNW column = {};
+            column.mask = LVCF_TEXT;
+            column.pszText = heading;
+            column.cchTextMax = 64;
+            ::SendMessageW(m_hWnd, LVM_GETCOLUMNW, (WPARAM)i, (LPARAM)&column);
+            int least = (int)::SendMessageW(m_hWnd, LVM_GETSTRINGWIDTHW, 0, (LPARAM)heading) + 16;
+            SendMessage(LVM_SETCOLUMNWIDTH, (WPARAM)i, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+            if ((int)SendMessage(LVM_GETCOLUMNWIDTH, (WPARAM)i) < least)
+                SendMessage(LVM_SETCOLUMNWIDTH, (WPARAM)i, MAKELPARAM(least, 0));
+        }
+    }
     void DeleteAllItems() const { SendMessage(LVM_DELETEALLITEMS); }
     // -1 when no row is selected.
     int GetSelectedRow() const { return (int)SendMessage(LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); }

@@ -85,6 +85,7 @@ void CHistoryDlg::Fill(int select)
         if (generation.number == select)
             m_list.SelectRow(row);
     }
+    m_list.FitColumns(COLUMN_KEPT + 1);
 }
 
 std::wstring CHistoryDlg::Describe(const CGeneration& generation) const
