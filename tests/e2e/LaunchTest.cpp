@@ -80,7 +80,7 @@ protected:
         size_t size = 0;
         while (paths[size] || paths[size + 1])
             ++size;
-        SetValue(HKEY_LOCAL_MACHINE, EntryPath(row), L"Files", REG_MULTI_SZ, paths, DWORD(size + 3) * 2);
+        SetValue(HKEY_LOCAL_MACHINE, EntryPath(row), L"Files", REG_MULTI_SZ, paths, DWORD(size + 2) * 2); // both NULs
         SetDword(HKEY_LOCAL_MACHINE, EntryPath(row), "FilesSlot", slot);
     }
     // The live files: the INI's colour, and one file in the folder.
