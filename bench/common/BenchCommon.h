@@ -8,17 +8,18 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace bench {
 
-// The arguments every benchmark takes: a results file, --quick, and
-// --tree NAME (bench_treecopy's only).
+// A results file, --quick, and --tree NAME (of the benchmarks with several trees).
 struct Arguments {
     const char* resultsPath = nullptr;
     bool quick = false;
     const char* tree = nullptr;
+    bool Skips(const char* name) const { return tree && std::strcmp(tree, name) != 0; }
 };
 inline Arguments ParseArguments(int argc, char** argv)
 {
@@ -36,14 +37,14 @@ inline Arguments ParseArguments(int argc, char** argv)
 
 inline double NowMs()
 {
-    static LARGE_INTEGER frequency = [] {
+    static const double perMs = [] {
         LARGE_INTEGER f;
         ::QueryPerformanceFrequency(&f);
-        return f;
+        return static_cast<double>(f.QuadPart) / 1000.0;
     }();
     LARGE_INTEGER now;
     ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(now.QuadPart) / perMs;
 }
 
 inline std::string Format(const char* fmt, double value)
@@ -52,47 +53,37 @@ inline std::string Format(const char* fmt, double value)
     std::snprintf(text, sizeof text, fmt, value);
     return text;
 }
-
 // Milliseconds with three significant places below 1 ms.
 inline std::string FormatMs(double ms)
 {
     return Format(ms >= 100 ? "%.0f" : ms >= 10 ? "%.1f" : ms >= 1 ? "%.2f" : "%.4f", ms);
 }
+inline double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
 
-// The timings of one method on one workload.
+// The timings of one method on one workload. The first failure ends it.
 struct Series {
-    std::string group;   // the tree or the workload
+    std::string group; // the tree or the workload
     std::string method;
     int plannedReps = 0;
     std::vector<double> ms;
-    bool failed = false;
-    std::string note;
+    std::string failure;
 
-    void Fail(const std::string& why)
-    {
-        if (!failed)
-            note = why;
-        failed = true;
-    }
-    double Median() const
-    {
-        if (ms.empty())
-            return 0;
-        std::vector<double> v(ms);
-        std::sort(v.begin(), v.end());
-        size_t n = v.size();
-        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-    }
-    double Min() const { return ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end()); }
-    // The table's cells: the repetitions timed (of those planned, when fewer).
+    bool Failed() const { return !failure.empty(); }
+    double Median() const { return bench::Median(ms); }
+    // The repetitions timed (of those planned, when fewer).
     std::string RepsText() const
     {
         const std::string reps = std::to_string(ms.size());
         return static_cast<int>(ms.size()) == plannedReps ? reps : reps + "/" + std::to_string(plannedReps);
     }
     std::string MedianText() const { return ms.empty() ? "FAILED" : FormatMs(Median()); }
-    std::string MinText() const { return ms.empty() ? "-" : FormatMs(Min()); }
-    std::string NoteText() const { return failed ? "FAILED: " + note : ""; }
+    std::string MinText() const { return ms.empty() ? "-" : FormatMs(*std::min_element(ms.begin(), ms.end())); }
+    std::string NoteText() const { return Failed() ? "FAILED: " + failure : ""; }
 };
 
 // The series of method among v; NULL when there is none.
@@ -103,18 +94,16 @@ inline const Series* FindSeries(const std::vector<Series>& v, const std::string&
             return &s;
     return nullptr;
 }
-
 inline std::string FormatRatio(const Series& s, const Series* base)
 {
-    if (!base || base == &s || s.failed || base->failed || s.ms.empty() || base->ms.empty() || base->Median() <= 0)
+    if (!base || base == &s || s.Failed() || base->Failed() || s.ms.empty() || base->ms.empty() || base->Median() <= 0)
         return "-";
     return Format("%.3gx", s.Median() / base->Median());
 }
 
 // One method on one workload. Only run is timed; set-up comes before it, and
 // finish after every repetition, also a failed one (it cleans up and checks
-// the result of repetition rep). Each returns "" or what went wrong; the
-// first fault ends the series.
+// the result of repetition rep). Each returns "" or what went wrong.
 struct Trial {
     Series series;
     std::function<std::string()> setUp, run;
@@ -124,8 +113,9 @@ struct Trial {
 
 // Repetitions in rounds, each trial's next one in every round. rotate: each
 // round starts with another trial, so that none always follows the same
-// neighbour. verbose: every repetition's times are told as it ends.
-inline void RunRounds(std::vector<Trial>& trials, const std::string& title, bool rotate, bool verbose = false)
+// neighbour. verbose: every repetition's times are told as it ends. Returns
+// the trials' series.
+inline std::vector<Series> RunRounds(std::vector<Trial>& trials, const std::string& title, bool rotate, bool verbose = false)
 {
     int rounds = 0;
     for (const Trial& trial : trials)
@@ -134,7 +124,7 @@ inline void RunRounds(std::vector<Trial>& trials, const std::string& title, bool
         for (size_t k = 0; k < trials.size(); ++k) {
             Trial& trial = trials[rotate ? (k + rep) % trials.size() : k];
             Series& s = trial.series;
-            if (rep >= s.plannedReps || s.failed)
+            if (rep >= s.plannedReps || s.Failed())
                 continue;
             const double set = NowMs();
             std::string err = trial.setUp ? trial.setUp() : "";
@@ -149,61 +139,53 @@ inline void RunRounds(std::vector<Trial>& trials, const std::string& title, bool
             if (err.empty() && finished.empty())
                 s.ms.push_back((t1 - t0) / trial.inner);
             else
-                s.Fail(err.empty() ? finished : err);
+                s.failure = err.empty() ? finished : err;
         }
         std::fprintf(stderr, "  %s: round %d of %d\r", title.c_str(), rep + 1, rounds);
     }
     std::fprintf(stderr, "\n");
+    std::vector<Series> series;
+    for (const Trial& trial : trials)
+        series.push_back(trial.series);
+    return series;
 }
 
-// Writes text to the console and to the results file, if one is open.
+// Writes lines to the console and to the results file, if one is open.
 class Output {
 public:
-    explicit Output(const char* path) : m_file(path && *path ? std::fopen(path, "a") : nullptr) {}
-    ~Output()
-    {
-        if (m_file)
-            std::fclose(m_file);
-    }
-    Output(const Output&) = delete;
-    Output& operator=(const Output&) = delete;
+    explicit Output(const char* path) : m_file(path && *path ? std::fopen(path, "a") : nullptr, &std::fclose) {}
 
-    void Line(const std::string& text)
+    void Lines(std::initializer_list<std::string> lines)
     {
-        for (FILE* to : {stdout, m_file})
-            if (to)
-                std::fprintf(to, "%s\n", text.c_str()), std::fflush(to);
+        for (const std::string& text : lines)
+            for (FILE* to : {stdout, m_file.get()})
+                if (to)
+                    std::fprintf(to, "%s\n", text.c_str()), std::fflush(to);
+    }
+    void Line(const std::string& text) { Lines({text}); }
+    // Left-aligned columns, the first row the heading.
+    void Table(const std::vector<std::vector<std::string>>& rows)
+    {
+        std::vector<size_t> width;
+        for (const auto& row : rows)
+            for (size_t c = 0; c < row.size(); ++c)
+                width.resize(std::max(width.size(), row.size())), width[c] = std::max(width[c], row[c].size() + 2);
+        for (size_t r = 0; r < rows.size(); ++r) {
+            std::string line;
+            for (size_t c = 0; c < rows[r].size(); ++c)
+                line += c + 1 < rows[r].size() ? rows[r][c] + std::string(width[c] - rows[r][c].size(), ' ') : rows[r][c];
+            Line(line);
+            if (r == 0) {
+                size_t total = 0;
+                for (size_t w : width)
+                    total += w;
+                Line(std::string(total, '-'));
+            }
+        }
     }
 
 private:
-    FILE* m_file;
+    std::unique_ptr<FILE, int (*)(FILE*)> m_file;
 };
-
-// Left-aligned columns of a plain-text table.
-inline void PrintTable(Output& out, const std::vector<std::vector<std::string>>& rows)
-{
-    if (rows.empty())
-        return;
-    std::vector<size_t> width(rows[0].size(), 0);
-    for (const auto& row : rows)
-        for (size_t c = 0; c < row.size() && c < width.size(); ++c)
-            width[c] = std::max(width[c], row[c].size());
-    for (size_t r = 0; r < rows.size(); ++r) {
-        std::string line;
-        for (size_t c = 0; c < rows[r].size(); ++c) {
-            std::string cell = rows[r][c];
-            if (c + 1 < rows[r].size())
-                cell.resize(width[c] + 2, ' ');
-            line += cell;
-        }
-        out.Line(line);
-        if (r == 0) {
-            size_t total = 0;
-            for (size_t w : width)
-                total += w + 2;
-            out.Line(std::string(total, '-'));
-        }
-    }
-}
 
 } // namespace bench

@@ -16,7 +16,6 @@
 // Usage: bench_filetree [results-file] [--quick] [--tree appdata|media]
 #include <windows.h>
 #include <cwchar>
-#include <map>
 #include <memory>
 
 #include "bench/common/BenchCommon.h"
@@ -26,8 +25,10 @@
 #include "files/TreeRemove.h"
 #include "framework/Scoped.h"
 #include "framework/Text.h"
+#include "tests/driver/Driver.h"
 
 using namespace bench;
+using namespace driver;
 
 namespace {
 
@@ -38,15 +39,13 @@ const char kRestoreChanged[] = "restore, a tenth changed, a few added";
 const char kRestoreUnchanged[] = "restore, unchanged";
 const char kUnsafeRestore[] = "unsafe restore: remove, CopyFileExW";
 
-std::string Text(const std::wstring& path) { return Narrow(path); }
-
-// ---------------------------------------------------------------------------
 // The launcher's code: every call into it is here.
 
-std::string Failed(const char* what, const FileError& error)
+std::string Refused(const char* what, const std::wstring& path, DWORD code = ::GetLastError())
 {
-    return std::string(what) + " failed on " + Text(error.path) + " (error " + std::to_string(error.code) + ")";
+    return std::string(what) + " failed on " + Narrow(path) + " (error " + std::to_string(code) + ")";
 }
+std::string Failed(const char* what, const FileError& error) { return Refused(what, error.path, error.code); }
 
 // A capture of live into the snapshot folder, keeping one generation: the
 // copy is made beside the snapshot (<snapshot>.new), hard-linking what the
@@ -95,17 +94,9 @@ std::string OurCopy(const std::wstring& from, const std::wstring& to)
     return CopyFileTree(from, to, L"", CWorkProgress(), &error) ? "" : Failed("CopyFileTree", error);
 }
 
-// ---------------------------------------------------------------------------
-// The platform's own calls: the unsafe replacement, the trees, the checks.
+// The platform's own calls, on long paths: the unsafe replacement, the trees.
 
-std::wstring Long(const std::wstring& path) { return L"\\\\?\\" + path; }
-
-std::string Refused(const char* what, const std::wstring& path)
-{
-    return std::string(what) + " failed on " + Text(path) + " (error " + std::to_string(::GetLastError()) + ")";
-}
-
-// The names in folder (a long path), but "." and "..".
+// The names in folder, but "." and "..".
 template <class Each>
 bool ForEachName(const std::wstring& folder, Each each)
 {
@@ -121,8 +112,8 @@ bool ForEachName(const std::wstring& folder, Each each)
     return ::GetLastError() == ERROR_NO_MORE_FILES;
 }
 
-// Removes folder (a long path) and everything below it, deepest first. A
-// missing folder is no failure.
+// Removes folder and everything below it, deepest first. A missing folder is
+// no failure.
 std::string PlainRemove(const std::wstring& folder)
 {
     if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -140,7 +131,7 @@ std::string PlainRemove(const std::wstring& folder)
     return !err.empty() ? err : ::RemoveDirectoryW(folder.c_str()) ? "" : Refused("RemoveDirectoryW", folder);
 }
 
-// Copies the folder from into to (long paths; to must not exist).
+// Copies the folder from into to (which must not exist).
 std::string PlainCopy(const std::wstring& from, const std::wstring& to)
 {
     if (!::CreateDirectoryW(to.c_str(), nullptr))
@@ -159,191 +150,27 @@ std::string PlainCopy(const std::wstring& from, const std::wstring& to)
     return err;
 }
 
-// A tree as it is laid down: its folders (each after the one above it) and
-// files, below its root.
-struct File {
-    std::wstring relative;
-    ULONGLONG size;
-};
-struct Tree {
-    const char* name;
-    int reps;
-    std::vector<std::wstring> folders;
-    std::vector<File> files;
-    // How many files a restore's live tree holds that the snapshot lacks.
-    int added;
-    ULONGLONG Bytes() const
-    {
-        ULONGLONG bytes = 0;
-        for (const File& file : files)
-            bytes += file.size;
-        return bytes;
-    }
-};
-
-ULONGLONG Next(ULONGLONG& state)
+// The unsafe replacement: to removed, then from copied into its place.
+std::string PlainReplace(const std::wstring& from, const std::wstring& to)
 {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return state;
+    std::string err = PlainRemove(to);
+    return err.empty() ? PlainCopy(from, to) : err;
 }
 
-// 20 folders of a program's settings with 9 folders each, 10 files in every
-// folder: 4 to 12 KB, or 4 to 20 KB for every other file.
-Tree AppData()
+// How many of the files below folder have more than one name.
+void CountLinks(const std::wstring& folder, size_t& files, size_t& linked)
 {
-    Tree tree{"appdata", 11, {}, {}, 5};
-    ULONGLONG seed = 88172645463325252ULL;
-    for (int top = 0; top < 20; ++top) {
-        const std::wstring program = L"Vendor" + std::to_wstring(top);
-        for (int sub = 0; sub < 10; ++sub) {
-            const std::wstring folder = sub ? program + L"\\Part" + std::to_wstring(sub) : program;
-            tree.folders.push_back(folder);
-            for (int f = 0; f < 10; ++f)
-                tree.files.push_back({folder + L"\\settings" + std::to_wstring(f) + L".dat",
-                                      4096 + Next(seed) % (f % 2 ? 16385 : 8193)});
-        }
-    }
-    return tree;
-}
-
-Tree Media()
-{
-    Tree tree{"media", 5, {L"Library"}, {}, 1};
-    for (int f = 0; f < 8; ++f)
-        tree.files.push_back({L"Library\\clip" + std::to_wstring(f) + L".bin", 50ULL << 20});
-    return tree;
-}
-
-// Writes size bytes made from seed into path (a long path), replacing it.
-std::string WriteContent(const std::wstring& path, ULONGLONG size, ULONGLONG seed)
-{
-    CHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid())
-        return Refused("CreateFileW", path);
-    static std::vector<ULONGLONG> block(1 << 17); // 1 MB
-    ULONGLONG state = seed * 2654435761ULL + 1;
-    for (ULONGLONG left = size; left > 0;) {
-        for (ULONGLONG& word : block)
-            word = Next(state);
-        DWORD chunk = static_cast<DWORD>(std::min<ULONGLONG>(left, block.size() * sizeof(ULONGLONG))), written = 0;
-        if (!::WriteFile(file, block.data(), chunk, &written, nullptr) || written != chunk)
-            return Refused("WriteFile", path);
-        left -= chunk;
-    }
-    return "";
-}
-
-std::string Build(const Tree& tree, const std::wstring& root)
-{
-    if (!::CreateDirectoryW(root.c_str(), nullptr))
-        return Refused("CreateDirectoryW", root);
-    for (const std::wstring& folder : tree.folders)
-        if (!::CreateDirectoryW((root + L"\\" + folder).c_str(), nullptr))
-            return Refused("CreateDirectoryW", folder);
-    for (size_t f = 0; f < tree.files.size(); ++f) {
-        std::string err = WriteContent(root + L"\\" + tree.files[f].relative, tree.files[f].size, f);
-        if (!err.empty())
-            return err;
-    }
-    return "";
-}
-
-// A tenth of the files (at least one), another tenth each round, written
-// again with other bytes of the same size.
-std::string Change(const Tree& tree, const std::wstring& root, int round)
-{
-    const size_t n = tree.files.size(), count = std::max<size_t>(1, n / 10);
-    for (size_t k = 0; k < count; ++k) {
-        const size_t f = (round * count + k) % n;
-        std::string err = WriteContent(root + L"\\" + tree.files[f].relative, tree.files[f].size,
-                                       (static_cast<ULONGLONG>(round) + 1) << 32 | f);
-        if (!err.empty())
-            return err;
-    }
-    return "";
-}
-
-// As a live tree looks before a restore: a tenth changed and a few files more.
-std::string Disturb(const Tree& tree, const std::wstring& root, int round)
-{
-    std::string err = Change(tree, root, round);
-    for (int k = 0; k < tree.added && err.empty(); ++k)
-        err = WriteContent(root + L"\\" + tree.folders[k % tree.folders.size()] + L"\\added" + std::to_wstring(k) + L".tmp",
-                           8192, round * 100 + k);
-    return err;
-}
-
-// Every file below root by its relative path, with its size and links.
-struct Found {
-    ULONGLONG size = 0;
-    DWORD links = 0;
-};
-void List(const std::wstring& root, const std::wstring& relative, std::map<std::wstring, Found>& found)
-{
-    ForEachName(root + relative, [&](const WIN32_FIND_DATAW& item) {
-        const std::wstring path = relative + L"\\" + item.cFileName;
-        if (item.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            found[path + L"\\"] = Found();
-            List(root, path, found);
-            return;
-        }
+    ForEachName(folder, [&](const WIN32_FIND_DATAW& found) {
+        const std::wstring path = folder + L"\\" + found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            return CountLinks(path, files, linked);
         BY_HANDLE_FILE_INFORMATION info = {};
-        CHandle file(::CreateFileW((root + path).c_str(), 0, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+        CHandle file(::CreateFileW(path.c_str(), 0, 7, nullptr, OPEN_EXISTING, 0, nullptr));
         ::GetFileInformationByHandle(file, &info);
-        found[path] = {(static_cast<ULONGLONG>(item.nFileSizeHigh) << 32) | item.nFileSizeLow, info.nNumberOfLinks};
+        ++files, linked += info.nNumberOfLinks > 1;
     });
 }
 
-bool SameBytes(const std::wstring& a, const std::wstring& b)
-{
-    CHandle fa(::CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    CHandle fb(::CreateFileW(b.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    static std::vector<char> ba(1 << 20), bb(1 << 20);
-    for (DWORD ra = 0, rb = 0;;) {
-        if (!::ReadFile(fa, ba.data(), 1 << 20, &ra, nullptr) || !::ReadFile(fb, bb.data(), 1 << 20, &rb, nullptr) || ra != rb
-            || std::memcmp(ba.data(), bb.data(), ra) != 0)
-            return false;
-        if (ra == 0)
-            return true;
-    }
-}
-
-// "" when copy holds the folders and files of source, of the same sizes and
-// bytes; else the first difference.
-std::string Compare(const std::wstring& source, const std::wstring& copy)
-{
-    std::map<std::wstring, Found> want, got;
-    List(source, L"", want);
-    List(copy, L"", got);
-    for (const auto& item : want) {
-        auto other = got.find(item.first);
-        if (other == got.end())
-            return "the copy lacks " + Text(item.first);
-        if (other->second.size != item.second.size || (item.first.back() != L'\\'
-                                                        && !SameBytes(source + item.first, copy + item.first)))
-            return "the copy's " + Text(item.first) + " differs";
-    }
-    for (const auto& item : got)
-        if (!want.count(item.first))
-            return "the copy has " + Text(item.first) + " besides";
-    return "";
-}
-
-// "<n> of <m> files hard-linked" in root.
-std::string Linked(const std::wstring& root)
-{
-    std::map<std::wstring, Found> found;
-    List(root, L"", found);
-    size_t files = 0, linked = 0;
-    for (const auto& item : found)
-        if (item.first.back() != L'\\')
-            ++files, linked += item.second.links > 1;
-    return std::to_string(linked) + " of " + std::to_string(files) + " files hard-linked";
-}
-
-// ---------------------------------------------------------------------------
 
 struct Block {
     std::string tree;
@@ -351,39 +178,29 @@ struct Block {
     std::vector<std::string> notes;
 };
 
-// The folders of one tree, long paths: the live tree and its snapshot (with
-// its generations beside it) for the captures, the unsafe capture's copy,
-// and a snapshot and its live tree for the restores.
-struct Places {
-    std::wstring live, snapshot, unsafe, restoreSnapshot, restoreLive;
-    int generation = 0;
-    int changes = 0, disturbances = 0;
-};
-
-Block RunTree(const Tree& tree, const std::wstring& root, bool verbose)
+Block RunTree(const FileTree& tree, int reps, const std::wstring& root, bool verbose)
 {
-    Block block{tree.name, {}, {}};
-    auto p = std::make_shared<Places>();
-    p->live = root + L"\\live";
-    p->snapshot = root + L"\\snapshot";
-    p->unsafe = root + L"\\unsafe";
-    p->restoreSnapshot = root + L"\\restore-snapshot";
-    p->restoreLive = root + L"\\restore-live";
+    ULONGLONG bytes = 0;
+    for (const FileTree::File& file : tree.files)
+        bytes += file.size;
+    Block block{tree.name, {}, {std::to_string(tree.files.size()) + " files in " + std::to_string(tree.folders.size())
+                                + (tree.folders.size() == 1 ? " folder, " : " folders, ") + Format("%.1f", bytes / 1048576.0)
+                                + " MB"}};
+    // The live tree and its snapshot (with its generations beside it) for
+    // the captures, the unsafe capture's copy, and a snapshot and its live
+    // tree for the restores.
+    const std::wstring live = root + L"\\live", snapshot = root + L"\\snapshot", unsafe = root + L"\\unsafe";
+    const std::wstring restoreSnapshot = root + L"\\restore-snapshot", restoreLive = root + L"\\restore-live";
+    auto generation = std::make_shared<int>(0), round = std::make_shared<int>(0);
 
     const double t0 = NowMs();
-    std::string err = ::CreateDirectoryW(root.c_str(), nullptr) ? Build(tree, p->live) : Refused("CreateDirectoryW", root);
+    std::string err = ::CreateDirectoryW(root.c_str(), nullptr) && BuildFiles(tree, live) ? "" : Refused("building", live);
     // The snapshot and one generation, as two captures leave them.
     for (int capture = 0; capture < 2 && err.empty(); ++capture)
-        err = OurCapture(p->live, p->snapshot, &p->generation);
-    if (err.empty())
-        err = PlainCopy(p->live, p->unsafe);
-    if (err.empty())
-        err = OurCopy(p->live, p->restoreSnapshot);
-    if (err.empty())
-        err = OurCopy(p->restoreSnapshot, p->restoreLive);
-    std::fprintf(stderr, "built %s in %.0f ms\n", tree.name, NowMs() - t0);
-    block.notes.push_back(std::to_string(tree.files.size()) + " files in " + std::to_string(tree.folders.size())
-                          + (tree.folders.size() == 1 ? " folder, " : " folders, ") + Format("%.1f", tree.Bytes() / 1048576.0) + " MB");
+        err = OurCapture(live, snapshot, generation.get());
+    for (const std::string& step : {PlainCopy(live, unsafe), OurCopy(live, restoreSnapshot), OurCopy(live, restoreLive)})
+        err = err.empty() ? step : err;
+    std::fprintf(stderr, "built %s in %.0f ms\n", tree.name.c_str(), NowMs() - t0);
     if (!err.empty()) {
         block.notes.push_back("set-up failed: " + err);
         return block;
@@ -393,52 +210,44 @@ Block RunTree(const Tree& tree, const std::wstring& root, bool verbose)
     std::vector<std::shared_ptr<std::string>> linkNotes;
     auto add = [&](const char* method, std::function<std::string()> setUp, std::function<std::string()> run,
                    const std::wstring& source, const std::wstring& copy, bool linked) {
-        Trial trial;
-        trial.series = {tree.name, method, tree.reps};
-        trial.setUp = setUp;
-        trial.run = run;
-        // Each copy is checked once against its source.
         auto note = std::make_shared<std::string>();
         linkNotes.push_back(note);
-        trial.finish = [source, copy, linked, note, method](int rep) {
-            if (rep != 0)
-                return std::string();
-            if (linked)
-                *note = std::string(method) + ": the snapshot has " + Linked(copy);
-            return Compare(source, copy);
-        };
-        trials.push_back(std::move(trial));
+        // Each copy is checked once against its source.
+        trials.push_back({{tree.name, method, reps}, setUp, run, [source, copy, linked, note, method](int rep) {
+                              if (rep != 0)
+                                  return std::string();
+                              size_t files = 0, links = 0;
+                              if (linked) {
+                                  CountLinks(copy, files, links);
+                                  *note = std::string(method) + ": the snapshot has " + std::to_string(links) + " of "
+                                      + std::to_string(files) + " files hard-linked";
+                              }
+                              return DumpFiles(source, false) == DumpFiles(copy, false) ? std::string()
+                                                                                       : "the copy differs from its source";
+                          }});
     };
-    auto capture = [p](Phases* phases) {
-        return [p, phases] { return OurCapture(p->live, p->snapshot, &p->generation, phases); };
+    Phases changed, unchanged;
+    auto capture = [=](Phases* phases) { return [=] { return OurCapture(live, snapshot, generation.get(), phases); }; };
+    auto restore = [=] { return OurRestore(restoreSnapshot, restoreLive); };
+    auto change = [=, &tree](const std::wstring& root, bool added) {
+        return [=, &tree] { return ChangeFiles(tree, root, ++*round, added) ? "" : Refused("changing", root); };
     };
-    auto changedPhases = std::make_shared<Phases>(), unchangedPhases = std::make_shared<Phases>();
-    auto restore = [p] { return OurRestore(p->restoreSnapshot, p->restoreLive); };
-    auto disturb = [p, &tree] { return Disturb(tree, p->restoreLive, ++p->disturbances); };
-    add(kCaptureChanged, [p, &tree] { return Change(tree, p->live, ++p->changes); }, capture(changedPhases.get()), p->live, p->snapshot, true);
-    add(kCaptureUnchanged, nullptr, capture(unchangedPhases.get()), p->live, p->snapshot, true);
-    add(kUnsafeCapture, nullptr, [p] {
-        std::string err = PlainRemove(p->unsafe);
-        return err.empty() ? PlainCopy(p->live, p->unsafe) : err;
-    }, p->live, p->unsafe, false);
-    add(kRestoreChanged, disturb, restore, p->restoreSnapshot, p->restoreLive, false);
-    add(kRestoreUnchanged, nullptr, restore, p->restoreSnapshot, p->restoreLive, false);
-    add(kUnsafeRestore, disturb, [p] {
-        std::string err = PlainRemove(p->restoreLive);
-        return err.empty() ? PlainCopy(p->restoreSnapshot, p->restoreLive) : err;
-    }, p->restoreSnapshot, p->restoreLive, false);
+    auto disturb = change(restoreLive, true);
+    add(kCaptureChanged, change(live, false), capture(&changed), live, snapshot, true);
+    add(kCaptureUnchanged, nullptr, capture(&unchanged), live, snapshot, true);
+    add(kUnsafeCapture, nullptr, [=] { return PlainReplace(live, unsafe); }, live, unsafe, false);
+    add(kRestoreChanged, disturb, restore, restoreSnapshot, restoreLive, false);
+    add(kRestoreUnchanged, nullptr, restore, restoreSnapshot, restoreLive, false);
+    add(kUnsafeRestore, disturb, [=] { return PlainReplace(restoreSnapshot, restoreLive); }, restoreSnapshot, restoreLive, false);
 
-    RunRounds(trials, tree.name, true, verbose);
-    for (Trial& trial : trials)
-        block.series.push_back(std::move(trial.series));
+    block.series = RunRounds(trials, tree.name, true, verbose);
     for (const auto& note : linkNotes)
-        block.notes.push_back(*note);
-    for (const auto& phases : {std::make_pair(kCaptureChanged, changedPhases), {kCaptureUnchanged, unchangedPhases}}) {
-        auto median = [](const std::vector<double>& ms) { return FormatMs(Series{"", "", 0, ms}.Median()); };
-        block.notes.push_back(std::string(phases.first) + ", median ms: copy " + median(phases.second->copy) + ", renames "
-                              + median(phases.second->rename) + ", removal of the old generation "
-                              + median(phases.second->remove));
-    }
+        if (!note->empty())
+            block.notes.push_back(*note);
+    for (const auto& phases : {std::make_pair(kCaptureChanged, &changed), {kCaptureUnchanged, &unchanged}})
+        block.notes.push_back(std::string(phases.first) + ", median ms: copy " + FormatMs(Median(phases.second->copy))
+                              + ", renames " + FormatMs(Median(phases.second->rename))
+                              + ", removal of the old generation " + FormatMs(Median(phases.second->remove)));
     return block;
 }
 
@@ -448,84 +257,68 @@ int main(int argc, char** argv)
 {
     const Arguments arguments = ParseArguments(argc, argv);
     Output out(arguments.resultsPath);
-    const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
-    if (!local) {
-        out.Line("bench_filetree: LOCALAPPDATA is not set");
-        return 1;
-    }
-    const std::wstring bench = Long(std::wstring(local) + L"\\CobweldBench"), base = bench + L"\\FileTree";
+    const std::wstring bench = ExtendedPath(Expand(L"%LOCALAPPDATA%\\CobweldBench")), base = bench + L"\\FileTree";
     // What an interrupted run left.
     PlainRemove(base);
     ::CreateDirectoryW(bench.c_str(), nullptr);
     ::CreateDirectoryW(base.c_str(), nullptr);
 
-    std::vector<Tree> trees = {AppData(), Media()};
     std::vector<Block> blocks;
-    for (Tree& tree : trees) {
-        if (arguments.tree && std::strcmp(arguments.tree, tree.name) != 0)
+    for (const char* name : {"appdata", "media"}) {
+        if (arguments.Skips(name))
             continue;
-        if (arguments.quick)
-            tree.reps = 2;
-        blocks.push_back(RunTree(tree, base + L"\\" + Widen(tree.name), tree.files.size() < 100));
-        PlainRemove(base + L"\\" + Widen(tree.name));
+        const FileTree tree = SettingsFolderTree(name);
+        blocks.push_back(RunTree(tree, arguments.quick ? 2 : tree.name == "media" ? 5 : 11, base + L"\\" + Widen(name),
+                                 tree.files.size() < 100));
+        PlainRemove(base + L"\\" + Widen(name));
     }
     PlainRemove(base);
     ::RemoveDirectoryW(bench.c_str());
 
-    out.Line("Settings folder copies (times in ms; set-up, which changes the live tree, is not timed; each copy");
-    out.Line("is checked once against its source, sizes and bytes)");
+    out.Lines({"Settings folder copies (times in ms; set-up, which changes the live tree, is not timed; each copy",
+               "is checked once against its source, sizes and bytes)"});
+    // The figures the goals are set in, of every tree.
+    std::vector<std::vector<std::string>> summary = {{"tree", "capture", "x unsafe", "restore", "x unsafe", "unchanged capture",
+                                                      "x unsafe", "unchanged restore", "x unsafe", "goals"}};
     for (const Block& b : blocks) {
         const Series* unsafeCapture = FindSeries(b.series, kUnsafeCapture);
         const Series* unsafeRestore = FindSeries(b.series, kUnsafeRestore);
-        std::vector<std::vector<std::string>> rows;
-        rows.push_back({"method", "reps", "median ms", "min ms", "x unsafe", "note"});
-        for (const Series& s : b.series) {
-            const bool isCapture = s.method.find("capture") != std::string::npos;
+        std::vector<std::vector<std::string>> rows = {{"method", "reps", "median ms", "min ms", "x unsafe", "note"}};
+        for (const Series& s : b.series)
             rows.push_back({s.method, s.RepsText(), s.MedianText(), s.MinText(),
-                            FormatRatio(s, isCapture ? unsafeCapture : unsafeRestore), s.NoteText()});
-        }
-        out.Line("");
-        out.Line(b.tree + ": " + b.notes[0]);
-        PrintTable(out, rows);
+                            FormatRatio(s, s.method.find("capture") != std::string::npos ? unsafeCapture : unsafeRestore),
+                            s.NoteText()});
+        out.Lines({"", b.tree + ": " + b.notes[0]});
+        out.Table(rows);
         for (size_t n = 1; n < b.notes.size(); ++n)
-            if (!b.notes[n].empty())
-                out.Line(b.notes[n]);
-    }
+            out.Line(b.notes[n]);
 
-    // The figures the goals are set in.
-    std::vector<std::vector<std::string>> summary;
-    summary.push_back({"tree", "capture", "x unsafe", "restore", "x unsafe", "unchanged capture", "x unsafe",
-                       "unchanged restore", "x unsafe", "goals"});
-    for (const Block& b : blocks) {
         std::vector<std::string> row = {b.tree};
         std::string missed;
         const struct {
             const char* ours;
-            const char* unsafe;
+            const Series* unsafe;
             double goal;
             const char* label;
-        } pairs[] = {{kCaptureChanged, kUnsafeCapture, 1.2, "capture"}, {kRestoreChanged, kUnsafeRestore, 1.2, "restore"},
-                     {kCaptureUnchanged, kUnsafeCapture, 0.2, "unchanged capture"},
-                     {kRestoreUnchanged, kUnsafeRestore, 0.2, "unchanged restore"}};
-        for (const auto& pair : pairs) {
-            const Series* ours = FindSeries(b.series, pair.ours);
-            const Series* unsafe = FindSeries(b.series, pair.unsafe);
+        } goals[] = {{kCaptureChanged, unsafeCapture, 1.2, "capture"}, {kRestoreChanged, unsafeRestore, 1.2, "restore"},
+                     {kCaptureUnchanged, unsafeCapture, 0.2, "unchanged capture"},
+                     {kRestoreUnchanged, unsafeRestore, 0.2, "unchanged restore"}};
+        for (const auto& goal : goals) {
+            const Series* ours = FindSeries(b.series, goal.ours);
             row.push_back(ours ? ours->MedianText() : "-");
-            row.push_back(ours ? FormatRatio(*ours, unsafe) : "-");
-            if (!ours || !unsafe || ours->failed || unsafe->failed || ours->Median() > pair.goal * unsafe->Median())
-                missed += std::string(missed.empty() ? "missed: " : ", ") + pair.label;
+            row.push_back(ours ? FormatRatio(*ours, goal.unsafe) : "-");
+            if (!ours || !goal.unsafe || ours->Failed() || goal.unsafe->Failed()
+                || ours->Median() > goal.goal * goal.unsafe->Median())
+                missed += std::string(missed.empty() ? "missed: " : ", ") + goal.label;
         }
         row.push_back(missed.empty() ? "met" : missed);
         summary.push_back(row);
     }
-    out.Line("");
-    out.Line("Against the unsafe replacement (the old tree removed, then CopyFileExW file by file), median ms; goals:");
-    out.Line("a capture and a restore within 1.2x, over an unchanged tree at most 0.2x");
-    out.Line("");
-    PrintTable(out, summary);
-    out.Line("");
-    out.Line("capture: CopyFileTree into <snapshot>.new with the snapshot as reference, the snapshot renamed to a");
-    out.Line("generation, the copy renamed into its place, the generation before removed (one is kept). restore:");
-    out.Line("MirrorFileTree. Ratios are of medians; a capture's to the unsafe capture, a restore's to the unsafe restore.");
+    out.Lines({"", "Against the unsafe replacement (the old tree removed, then CopyFileExW file by file), median ms; goals:",
+               "a capture and a restore within 1.2x, over an unchanged tree at most 0.2x", ""});
+    out.Table(summary);
+    out.Lines({"", "capture: CopyFileTree into <snapshot>.new with the snapshot as reference, the snapshot renamed to a",
+               "generation, the copy renamed into its place, the generation before removed (one is kept). restore:",
+               "MirrorFileTree. Ratios are of medians; a capture's to the unsafe capture, a restore's to the unsafe restore."});
     return 0;
 }

@@ -1,18 +1,13 @@
 // How long the real COBWELD.EXE's main window goes without answering while
 // it restores and captures a huge settings key: the huge tree of the tests'
-// kit (BuildTree), 40,000 subkeys of three values each.
-//
-// It lays down a machine-wide store of one entry whose program is
-// bench_waitingapp and whose snapshot and previous settings are the huge
-// tree, and the tree in the settings key as an older copy. Then it starts
-// "COBWELD.EXE 0", as a Program Manager item does: the window comes up
-// minimized, restores the settings, starts the program and waits for it; the
-// program ends as soon as it has started, the launcher captures the settings
-// and closes. From the window's appearance until the launcher ends, a WM_NULL
-// is sent to the window every 50 ms with SendMessageTimeout; the time until
-// it is answered is a silence. The longest silence is given for the restore
-// (until the program has started) and for the capture (once it was told to
-// end).
+// kit (BuildTree), 40,000 subkeys of three values each, as the settings, the
+// snapshot and its older generation of a machine-wide store of one entry
+// whose program is bench_waitingapp. "COBWELD.EXE 0", as a Program Manager
+// item starts it, comes up minimized, restores, starts the program (which
+// ends as soon as it has started) and waits, captures and closes. Meanwhile
+// a WM_NULL goes to its window every 50 ms (SendMessageTimeout); the time
+// until it is answered is a silence, told for the restore (until the program
+// has started) and the capture (once it was told to end).
 //
 // It replaces the store's entries and its profile's "Installed": run it in a
 // Wine prefix of its own, as scripts/bench.sh does.
@@ -20,6 +15,7 @@
 // Usage: bench_responsiveness [results-file] [--quick]
 #include <windows.h>
 #include <algorithm>
+#include <thread>
 
 #include "bench/common/BenchCommon.h"
 #include "bench/responsiveness/Shared.h"
@@ -46,8 +42,9 @@ void BuildHugeAt(HKEY root, const std::string& path)
     BuildTree(Key(root, Widen(path)), "huge");
 }
 
-// The store of one entry; its snapshot and previous settings the huge tree,
-// as are the settings themselves.
+// The store of one entry; its snapshot and the generation before it (as an
+// earlier build kept its previous settings) the huge tree, as are the
+// settings themselves.
 std::string SetUp()
 {
     BuildHugeAt(HKEY_CURRENT_USER, SettingsPath());
@@ -60,47 +57,17 @@ std::string SetUp()
     return StoredTitles() == std::vector<std::string>{"Huge settings"} ? "" : "cannot write the store";
 }
 
+// The store with the snapshot and all its generations, and the settings.
 void CleanUp()
 {
-    for (const char* key : {"\\Info", "\\LeftBy"})
-        DeleteTree(HKEY_LOCAL_MACHINE, kStoreRoot + std::string(key));
-    for (const char* suffix : {"", ".prev", ".new", ".old"})
-        DeleteTree(HKEY_LOCAL_MACHINE, SnapshotPath(kSlot) + suffix);
+    WipeLauncherState();
     DeleteTree(HKEY_CURRENT_USER, SettingsPath());
 }
-
-struct Ping {
-    double sent, ms;
-};
 
 struct Launch {
     std::string error;
     double window = 0, started = 0, end = 0, exited = 0; // ms from the start
-    std::vector<Ping> pings;
-};
-
-// The thread that ends the program as soon as it has started.
-struct Ender {
-    HANDLE started, end, launcher;
-    double t0;
-    double startedAt = 0, endAt = 0;
-    DWORD programId = 0;
-    bool restored = false;
-
-    static DWORD WINAPI Run(void* param)
-    {
-        Ender& e = *static_cast<Ender*>(param);
-        HANDLE both[] = {e.started, e.launcher};
-        if (::WaitForMultipleObjects(2, both, FALSE, kLaunchTimeout) != WAIT_OBJECT_0)
-            return 0;
-        e.startedAt = NowMs() - e.t0;
-        // The restore removed the stale value, and the program wrote its id.
-        e.restored = GetDword(HKEY_CURRENT_USER, SettingsPath(), "Stale") == 0;
-        e.programId = GetDword(HKEY_CURRENT_USER, SettingsPath(), kLaunchedValue);
-        ::SetEvent(e.end);
-        e.endAt = NowMs() - e.t0;
-        return 0;
-    }
+    std::vector<std::pair<double, double>> pings;       // when sent, how long unanswered
 };
 
 Launch RunLaunch()
@@ -116,13 +83,23 @@ Launch RunLaunch()
     // Whatever happens here, the launcher ends with the benchmark, and the
     // program once it is told to end.
     Process launcher;
-    double t0 = NowMs();
-    if (!launcher.StartLauncher("0")) {
-        result.error = "cannot start " + LauncherPath();
-        return result;
-    }
-    Ender ender{started, end, launcher.Handle(), t0};
-    CHandle thread(::CreateThread(nullptr, 0, Ender::Run, &ender, 0, nullptr));
+    const double t0 = NowMs();
+    if (!launcher.StartLauncher("0"))
+        return {"cannot start " + LauncherPath()};
+    // Ends the program as soon as it has started.
+    DWORD programId = 0;
+    bool restored = false;
+    std::thread ender([&] {
+        HANDLE both[] = {started, launcher.Handle()};
+        if (::WaitForMultipleObjects(2, both, FALSE, kLaunchTimeout) != WAIT_OBJECT_0)
+            return;
+        result.started = NowMs() - t0;
+        // The restore removed the stale value, and the program wrote its id.
+        restored = GetDword(HKEY_CURRENT_USER, SettingsPath(), "Stale") == 0;
+        programId = GetDword(HKEY_CURRENT_USER, SettingsPath(), kLaunchedValue);
+        ::SetEvent(end);
+        result.end = NowMs() - t0;
+    });
 
     // Finding it asks nothing of the window's thread: it answers while that is busy.
     HWND main = nullptr;
@@ -130,57 +107,48 @@ Launch RunLaunch()
         main = FindMainWindow(launcher.Id());
     result.window = NowMs() - t0;
     while (main && launcher.Running()) {
-        double sent = NowMs();
+        const double sent = NowMs();
         DWORD_PTR answer = 0;
-        LRESULT answered = ::SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, kPingTimeout, &answer);
-        double now = NowMs();
+        const LRESULT answered = ::SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, kPingTimeout, &answer);
         if (!answered && ::GetLastError() != ERROR_TIMEOUT)
             break; // the window is gone
-        result.pings.push_back({sent - t0, now - sent});
-        if (sent - t0 > kLaunchTimeout) {
+        result.pings.push_back({sent - t0, NowMs() - sent});
+        if (sent - t0 > kLaunchTimeout)
             result.error = "the launch took more than ten minutes";
-            break;
-        }
-        // A box would stop the launch until someone answers it.
-        if (FindMessageBox(launcher.Id())) {
+        else if (FindMessageBox(launcher.Id())) // it would stop the launch until someone answers it
             result.error = "the launcher showed a message box";
+        if (!result.error.empty())
             break;
-        }
         ::Sleep(kPingInterval);
     }
     if (!result.error.empty() || !launcher.WaitExit(kLaunchTimeout))
         launcher.Kill();
     result.exited = NowMs() - t0;
     ::SetEvent(end);
-    ::WaitForSingleObject(thread, INFINITE);
-    result.started = ender.startedAt;
-    result.end = ender.endAt;
+    ender.join();
     if (!result.error.empty())
         return result;
     if (!main)
         result.error = "no window appeared";
-    else if (!ender.startedAt)
+    else if (!result.started)
         result.error = "the program did not start";
-    else if (!ender.restored)
+    else if (!restored)
         result.error = "the settings were not restored";
-    else if (!ender.programId || GetDword(HKEY_LOCAL_MACHINE, SnapshotPath(kSlot), kLaunchedValue) != ender.programId)
+    else if (!programId || GetDword(HKEY_LOCAL_MACHINE, SnapshotPath(kSlot), kLaunchedValue) != programId)
         result.error = "the settings were not captured";
     return result;
 }
 
-// The longest silence among the pings sent in [from, to).
-std::string Longest(const Launch& l, double from, double to, int* count = nullptr)
+// The longest silence among the pings sent in [from, to), and how many were sent then.
+void AddSilence(std::vector<std::string>& row, const Launch& l, double from, double to)
 {
     double longest = -1;
     int n = 0;
-    for (const Ping& p : l.pings)
-        if (p.sent >= from && p.sent < to) {
-            longest = std::max(longest, p.ms);
-            ++n;
-        }
-    if (count)
-        *count = n;
-    return longest < 0 ? "-" : FormatMs(longest) + (longest >= kPingTimeout ? " (timed out)" : "");
+    for (const auto& ping : l.pings)
+        if (ping.first >= from && ping.first < to)
+            longest = std::max(longest, ping.second), ++n;
+    row.push_back(longest < 0 ? "-" : FormatMs(longest) + (longest >= kPingTimeout ? " (timed out)" : ""));
+    row.push_back(std::to_string(n));
 }
 
 } // namespace
@@ -194,33 +162,30 @@ int main(int argc, char** argv)
     double t0 = NowMs();
     std::string error = SetUp();
     std::fprintf(stderr, "set up in %.0f ms\n", NowMs() - t0);
-    std::vector<std::vector<std::string>> rows;
-    rows.push_back({"run", "window after", "restore", "longest silence", "pings", "capture", "longest silence",
-                    "pings", "total", "note"});
+    std::vector<std::vector<std::string>> rows = {
+        {"run", "window after", "restore", "longest silence", "pings", "capture", "longest silence", "pings", "total", "note"}};
     for (int run = 1; run <= runs && error.empty(); ++run) {
-        Launch l = RunLaunch();
-        int restorePings = 0, capturePings = 0;
-        std::string restoreSilence = Longest(l, l.window, l.started ? l.started : 1e12, &restorePings);
-        std::string captureSilence = Longest(l, l.end ? l.end : 1e12, 1e12, &capturePings);
-        rows.push_back({std::to_string(run), FormatMs(l.window), l.started ? FormatMs(l.started - l.window) : "-",
-                        restoreSilence, std::to_string(restorePings), l.end ? FormatMs(l.exited - l.end) : "-",
-                        captureSilence, std::to_string(capturePings), FormatMs(l.exited),
-                        l.error.empty() ? "" : "FAILED: " + l.error});
+        const Launch l = RunLaunch();
+        std::vector<std::string> row = {std::to_string(run), FormatMs(l.window), l.started ? FormatMs(l.started - l.window) : "-"};
+        AddSilence(row, l, l.window, l.started ? l.started : 1e12);
+        row.push_back(l.end ? FormatMs(l.exited - l.end) : "-");
+        AddSilence(row, l, l.end ? l.end : 1e12, 1e12);
+        row.push_back(FormatMs(l.exited));
+        row.push_back(l.error.empty() ? "" : "FAILED: " + l.error);
+        rows.push_back(row);
         std::fprintf(stderr, "  launch %d of %d done\n", run, runs);
     }
     CleanUp();
 
-    out.Line("Responsiveness of COBWELD.EXE launching an entry whose settings are the huge tree (40,000 subkeys");
-    out.Line("of three values), times in ms; goal: every silence under 250 ms");
-    out.Line("");
+    out.Lines({"Responsiveness of COBWELD.EXE launching an entry whose settings are the huge tree (40,000 subkeys",
+               "of three values), times in ms; goal: every silence under 250 ms", ""});
     if (!error.empty()) {
         out.Line("FAILED: " + error);
         return 1;
     }
-    PrintTable(out, rows);
-    out.Line("");
-    out.Line("window after: from the start of COBWELD.EXE 0 until its main window is there. restore: from then until");
-    out.Line("the program has started; capture: from the program's end until the launcher's. A silence is the time a");
-    out.Line("WM_NULL sent to the window (every 50 ms, by send time in the phase) waits for its answer.");
+    out.Table(rows);
+    out.Lines({"", "window after: from the start of COBWELD.EXE 0 until its main window is there. restore: from then until",
+               "the program has started; capture: from the program's end until the launcher's. A silence is the time a",
+               "WM_NULL sent to the window (every 50 ms, by send time in the phase) waits for its answer."});
     return 0;
 }

@@ -7,6 +7,7 @@
 // Usage: bench_startup [results-file] [--quick]
 #include <windows.h>
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <random>
 
@@ -26,7 +27,7 @@ const int kEntries = 1000;
 const std::string kInfo = std::string(kStoreRoot) + "\\Info";
 
 // The raw reads and writes name the entries as a 64-bit program sees them.
-std::string RawPath(int n) { return EntryPath(n, kWow64StoreRoot); }
+std::string RawPath(size_t n) { return EntryPath(static_cast<int>(n), kWow64StoreRoot); }
 
 // The store as the launcher leaves it: keys 0 .. count-1 with the nine values.
 void WriteStore(int count)
@@ -40,36 +41,33 @@ void WriteStore(int count)
     }
 }
 
-// What the reference loader keeps of one entry.
+// What the reference loader keeps of one entry, and the values it is read from.
 struct RawEntry {
     char title[100], commandLine[260], directory[260], iconPath[260], registry[260];
     DWORD runMinimized, saveSlot, iconIndex, retrieveAgain;
 };
-
-void Query(HKEY key, const char* name, void* field, DWORD size)
-{
-    ::RegQueryValueExA(key, name, nullptr, nullptr, static_cast<BYTE*>(field), &size);
-}
+const struct {
+    const char* name;
+    DWORD type;
+    size_t offset, size;
+} kRawValues[] = {
+    {"Title", REG_SZ, offsetof(RawEntry, title), 100}, {"CommandLine", REG_SZ, offsetof(RawEntry, commandLine), 260},
+    {"Directory", REG_SZ, offsetof(RawEntry, directory), 260}, {"Icon", REG_DWORD, offsetof(RawEntry, runMinimized), 4},
+    {"Registry", REG_SZ, offsetof(RawEntry, registry), 260}, {"iSave", REG_DWORD, offsetof(RawEntry, saveSlot), 4},
+    {"IconIndex", REG_DWORD, offsetof(RawEntry, iconIndex), 4}, {"IconPath", REG_SZ, offsetof(RawEntry, iconPath), 260},
+    {"RetrieveAgain", REG_DWORD, offsetof(RawEntry, retrieveAgain), 4},
+};
 
 // Opens keys 0, 1, ... until one is missing and reads the nine values of each.
 size_t RawLoad(std::vector<RawEntry>& out)
 {
     out.clear();
-    for (int n = 0;; ++n) {
-        CRegKey key;
-        if (key.Open(HKEY_LOCAL_MACHINE, RawPath(n).c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS)
-            break;
+    for (CRegKey key; key.Open(HKEY_LOCAL_MACHINE, RawPath(out.size()).c_str(), KEY_ALL_ACCESS) == ERROR_SUCCESS; key.Close()) {
         RawEntry e = {};
-        Query(key, "Title", e.title, sizeof e.title);
-        Query(key, "CommandLine", e.commandLine, sizeof e.commandLine);
-        Query(key, "Directory", e.directory, sizeof e.directory);
-        Query(key, "Icon", &e.runMinimized, 4);
-        Query(key, "Registry", e.registry, sizeof e.registry);
-        Query(key, "iSave", &e.saveSlot, 4);
-        Query(key, "IconIndex", &e.iconIndex, 4);
-        Query(key, "IconPath", e.iconPath, sizeof e.iconPath);
-        Query(key, "RetrieveAgain", &e.retrieveAgain, 4);
-        key.Close();
+        for (const auto& v : kRawValues) {
+            DWORD size = static_cast<DWORD>(v.size);
+            ::RegQueryValueExA(key, v.name, nullptr, nullptr, reinterpret_cast<BYTE*>(&e) + v.offset, &size);
+        }
         out.push_back(e);
     }
     return out.size();
@@ -77,22 +75,14 @@ size_t RawLoad(std::vector<RawEntry>& out)
 
 void RawSave(const std::vector<RawEntry>& entries)
 {
-    int n = 0;
-    for (; n < static_cast<int>(entries.size()); ++n) {
-        const RawEntry& e = entries[n];
-        CRegKey key;
-        if (key.Create(HKEY_LOCAL_MACHINE, RawPath(n).c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS)
-            break;
-        const struct { const char* name; DWORD type; const void* data; size_t size; } values[] = {
-            {"Title", REG_SZ, e.title, std::strlen(e.title) + 1},
-            {"CommandLine", REG_SZ, e.commandLine, std::strlen(e.commandLine) + 1},
-            {"Directory", REG_SZ, e.directory, std::strlen(e.directory) + 1}, {"Icon", REG_DWORD, &e.runMinimized, 4},
-            {"Registry", REG_SZ, e.registry, std::strlen(e.registry) + 1}, {"iSave", REG_DWORD, &e.saveSlot, 4},
-            {"IconPath", REG_SZ, e.iconPath, std::strlen(e.iconPath) + 1}, {"IconIndex", REG_DWORD, &e.iconIndex, 4},
-            {"RetrieveAgain", REG_DWORD, &e.retrieveAgain, 4}};
-        for (const auto& v : values)
-            ::RegSetValueExA(key, v.name, 0, v.type, static_cast<const BYTE*>(v.data), static_cast<DWORD>(v.size));
-    }
+    size_t n = 0;
+    for (CRegKey key; n < entries.size() && key.Create(HKEY_LOCAL_MACHINE, RawPath(n).c_str(), KEY_ALL_ACCESS) == ERROR_SUCCESS;
+         key.Close(), ++n)
+        for (const auto& v : kRawValues) {
+            const BYTE* data = reinterpret_cast<const BYTE*>(&entries[n]) + v.offset;
+            const size_t size = v.type == REG_SZ ? std::strlen(reinterpret_cast<const char*>(data)) + 1 : 4;
+            ::RegSetValueExA(key, v.name, 0, v.type, data, static_cast<DWORD>(size));
+        }
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, RawPath(n).c_str());
 }
 
@@ -139,38 +129,22 @@ int main(int argc, char** argv)
                    std::function<std::string()> run, std::function<std::string(int)> finish) {
         jobs.push_back({{group, method, reps}, setUp, run, finish, inner});
     };
-    auto none = [](int) { return std::string(); };
-
-    add("load 1,000 entries", "CProgramList constructor", 1, nullptr, [&] {
-            pending = std::make_unique<CProgramList>();
-            return pending->GetCount() == kEntries ? std::string() : "loaded " + std::to_string(pending->GetCount());
-        }, [&](int) {
-            pending.reset(); // unmodified: writes nothing
-            return std::string();
-        });
-    add("load 1,000 entries", "raw reads (reference)", 1, nullptr, [&] {
-            size_t n = RawLoad(raw);
-            return n == kEntries ? std::string() : "loaded " + std::to_string(n);
-        }, none);
+    auto loaded = [](size_t n) { return n == kEntries ? std::string() : "loaded " + std::to_string(n); };
+    auto reload = [&] {
+        pending = std::make_unique<CProgramList>();
+        return loaded(pending->GetCount());
+    };
+    // Unmodified, a list writes nothing as it goes.
+    add("load 1,000 entries", "CProgramList constructor", 1, nullptr, reload, [&](int) { return pending.reset(), ""; });
+    add("load 1,000 entries", "raw reads (reference)", 1, nullptr, [&] { return loaded(RawLoad(raw)); }, nullptr);
     // Two moves that cancel out: the store ends as it began.
-    add("store a change, 1,000 entries", "MoveDown (stores the list)", 2, [&] {
-            pending = std::make_unique<CProgramList>();
-            return std::string();
-        }, [&] {
+    add("store a change, 1,000 entries", "MoveDown (stores the list)", 2, reload, [&] {
             pending->MoveDown(0);
             pending->MoveUp(1);
             return std::string();
-        }, [&](int rep) {
-            pending.reset();
-            return unchanged(rep);
-        });
-    add("store a change, 1,000 entries", "raw writes (reference)", 1, [&] {
-            RawLoad(raw);
-            return std::string();
-        }, [&] {
-            RawSave(raw);
-            return std::string();
-        }, unchanged);
+        }, [&](int rep) { return pending.reset(), unchanged(rep); });
+    add("store a change, 1,000 entries", "raw writes (reference)", 1, [&] { return loaded(RawLoad(raw)); },
+        [&] { return RawSave(raw), std::string(); }, unchanged);
 
     // FirstFreeSnapshotSlot on lists whose stored slots are laid out three ways.
     const int inner = quick ? 3 : 20;
@@ -201,20 +175,19 @@ int main(int argc, char** argv)
                 for (int k = 0; k < inner; ++k)
                     sink = sink + list.FirstFreeSnapshotSlot();
                 return std::string();
-            }, none);
+            }, nullptr);
         add(group, "rescan per candidate (reference)", inner, check, [&list, &sink, inner] {
                 for (int k = 0; k < inner; ++k)
                     sink = sink + NaiveFirstFreeSlot(list);
                 return std::string();
-            }, none);
+            }, nullptr);
     }
     WriteStore(kEntries);
 
     // Interleaved within each workload: the jobs of one group take turns.
     RunRounds(jobs, "start-up", false);
 
-    std::vector<std::vector<std::string>> rows;
-    rows.push_back({"workload", "method", "reps", "median ms", "min ms", "x reference", "note"});
+    std::vector<std::vector<std::string>> rows = {{"workload", "method", "reps", "median ms", "min ms", "x reference", "note"}};
     for (size_t i = 0; i < jobs.size(); ++i) {
         const Series& s = jobs[i].series;
         // Each workload's reference is the job right after the launcher's own.
@@ -222,10 +195,8 @@ int main(int argc, char** argv)
         rows.push_back({s.group, s.method, std::to_string(s.ms.size()) + (jobs[i].inner > 1 ? " x" + std::to_string(jobs[i].inner) : ""),
                         s.MedianText(), s.MinText(), FormatRatio(s, reference), s.NoteText()});
     }
-    out.Line("");
-    out.Line("Start-up and close work on a store of 1,000 entries (times in ms; \"x20\": per call, 20 calls per repetition)");
-    out.Line("");
-    PrintTable(out, rows);
+    out.Lines({"", "Start-up and close work on a store of 1,000 entries (times in ms; \"x20\": per call, 20 calls per repetition)", ""});
+    out.Table(rows);
     lists.clear();
     DeleteTree(HKEY_LOCAL_MACHINE, kInfo);
     return 0;

@@ -1,6 +1,7 @@
 #include "tests/driver/Driver.h"
 #include <sddl.h>
 #include <commctrl.h>
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include "framework/Scoped.h"
@@ -143,6 +144,18 @@ std::string Dump(HKEY root, const std::string& path, bool classes)
         return "<missing>";
     DumpKey(key, ".", classes, out);
     return out;
+}
+
+std::string DumpSize(const std::string& dump)
+{
+    unsigned long long keys = 0, values = 0, bytes = 0;
+    for (size_t at = 0, end; (end = dump.find('\n', at)) != std::string::npos; at = end + 1) {
+        keys += dump[at] == '[';
+        const size_t size = dump.compare(at, 3, "  \"") ? std::string::npos : dump.find(" size=", at);
+        if (size < end)
+            ++values, bytes += std::stoull(dump.substr(size + 6, 12));
+    }
+    return std::to_string(keys) + " keys, " + std::to_string(values) + " values, " + std::to_string(bytes) + " bytes";
 }
 
 bool Exists(HKEY root, const std::string& path)
@@ -347,9 +360,14 @@ std::wstring Expand(const std::wstring& path)
     return expanded;
 }
 
+std::wstring ExtendedPath(const std::wstring& path)
+{
+    return path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
+}
+
 void RemoveFiles(const std::wstring& path)
 {
-    const std::wstring full = L"\\\\?\\" + path;
+    const std::wstring full = ExtendedPath(path);
     DWORD attributes = ::GetFileAttributesW(full.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
@@ -370,14 +388,44 @@ void RemoveFiles(const std::wstring& path)
 ULONGLONG WrittenAt(const std::wstring& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW((L"\\\\?\\" + path).c_str(), GetFileExInfoStandard, &data))
+    if (!::GetFileAttributesExW(ExtendedPath(path).c_str(), GetFileExInfoStandard, &data))
         return 0;
     return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
+std::wstring DumpFiles(const std::wstring& root, bool times, const std::wstring& relative)
+{
+    const DWORD shown = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY
+        | FILE_ATTRIBUTE_REPARSE_POINT;
+    auto text = [](const FILETIME& t) { return L" " + std::to_wstring((ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime); };
+    std::vector<std::wstring> lines;
+    WIN32_FIND_DATAW found;
+    CFindHandle search(::FindFirstFileW((ExtendedPath(root) + relative + L"\\*").c_str(), &found));
+    for (BOOL more = search.IsValid(); more; more = ::FindNextFileW(search, &found)) {
+        const std::wstring name = found.cFileName, path = relative + L"\\" + name;
+        if (name == L"." || name == L"..")
+            continue;
+        std::wstring line = path.substr(1) + L" " + std::to_wstring(found.dwFileAttributes & shown);
+        if (times)
+            line += text(found.ftCreationTime) + text(found.ftLastWriteTime);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            line += L" link";
+        else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            line += L"\n" + DumpFiles(root, times, path);
+        else
+            line += L" " + std::to_wstring(std::hash<std::string>()(ReadBytes(root + path)));
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    std::wstring all;
+    for (const std::wstring& line : lines)
+        all += line + L"\n";
+    return all;
+}
+
 std::string ReadBytes(const std::wstring& path)
 {
-    CHandle file(::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    CHandle file(::CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     LARGE_INTEGER size = {};
     std::string bytes(file.IsValid() && ::GetFileSizeEx(file, &size) ? size_t(size.QuadPart) : 0, '\0');
     DWORD got = 0;
@@ -386,7 +434,7 @@ std::string ReadBytes(const std::wstring& path)
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes)
 {
-    CHandle file(::CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    CHandle file(::CreateFileW(ExtendedPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     return file.IsValid() && ::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
 }
@@ -463,6 +511,11 @@ std::string ItemText(HWND dialog, int id)
 HWND FindMainWindow(DWORD processId)
 {
     return FindTopLevel(processId, [](HWND w) { return WindowText(w).compare(0, 7, "Cobweld") == 0 && ::GetDlgItem(w, 1001); });
+}
+
+HWND FindOtherDialog(DWORD processId, HWND window)
+{
+    return FindTopLevel(processId, [window](HWND w) { return w != window; });
 }
 
 HWND WaitDialog(DWORD processId, const std::string& caption, DWORD timeoutMs)

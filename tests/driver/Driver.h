@@ -1,6 +1,7 @@
 // The test kit, shared by the tests and the benchmarks: the registry as they
-// set it up and read it back, the store's layout, the benchmarks' settings
-// trees, and programs (the real COBWELD.EXE among them) run inside Wine and
+// set it up and read it back, the store's layout, folder trees read back, the
+// benchmarks' workloads (key trees, settings folders, registry files), and
+// programs (the real COBWELD.EXE among them) run inside Wine and
 // looked at from outside, the way a user (or the shell) would. Every wait
 // polls until its timeout (ms) and reports whether what it waited for
 // happened. Texts are CP932 byte strings; compare them with FromUtf8(u8"...").
@@ -35,6 +36,8 @@ extern const char* const kVirtualStoreRoot;
 // with its type and bytes (a hash of long data), in name order; "<missing>"
 // when the key does not open.
 std::string Dump(HKEY root, const std::string& path, bool classes = true);
+// "<n> keys, <n> values, <n> bytes" of a Dump.
+std::string DumpSize(const std::string& dump);
 bool Exists(HKEY root, const std::string& path);
 // A REG_SZ value's text; "<missing>" when there is none.
 std::string GetString(HKEY root, const std::string& path, const char* name);
@@ -89,15 +92,61 @@ void SetProfileInt(const char* name, DWORD value);
 // too), its virtualized copy, the profile and the snapshots of settings files.
 void WipeLauncherState();
 
+// A registry file's keys and values in the file's order, as RegSetValueExW
+// takes them.
+struct RegFileKey {
+    struct Value {
+        std::wstring name;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    std::wstring path; // below the file's root key; empty for the root itself
+    std::vector<Value> values;
+};
+// The benchmarks' registry files: one key holding count values, or (subkeys)
+// count subkeys Key0, Key1, ... of three values each. Values are a string, a
+// DWORD and 40 bytes in turn, named Item0, Item1, ..., Item10, ... as a
+// program adds them: the order regedit on Windows keeps, not Wine's name order.
+std::vector<RegFileKey> RegFileKeys(int count, bool subkeys);
+// The file as regedit writes it (UTF-16LE with a byte-order mark), its keys
+// named after rootName.
+std::wstring RegFileText(const std::vector<RegFileKey>& keys, const std::wstring& rootName);
+
 // ---------------------------------------------------------------- files
 
 std::wstring Expand(const std::wstring& path);
+// path with the prefix (\\?\) that lifts MAX_PATH, unless it has it.
+std::wstring ExtendedPath(const std::wstring& path);
 // Removes a file or folder tree; a link in it is removed, never followed.
 void RemoveFiles(const std::wstring& path);
 // A file's last-write time, 0 when it has none.
 ULONGLONG WrittenAt(const std::wstring& path);
 
-// ---------------------------------------------------------------- files
+// A canonical text of a folder tree (a full path): each name below it, in
+// name order, with its kind and attributes, a file's bytes (their hash) and,
+// unless times is false, the creation and last-write times. Links are shown,
+// never entered.
+std::wstring DumpFiles(const std::wstring& root, bool times = true, const std::wstring& relative = L"");
+// The benchmarks' settings folders, "appdata" (2,000 files of 4 to 20 KB in
+// 200 folders) and "media" (8 files of 50 MB): the folders, each after the
+// one above it, and the files, below the tree's root.
+struct FileTree {
+    struct File {
+        std::wstring relative;
+        ULONGLONG size;
+    };
+    std::string name;
+    std::vector<std::wstring> folders;
+    std::vector<File> files;
+    int added; // how many files ChangeFiles adds
+};
+FileTree SettingsFolderTree(const std::string& name);
+// Lays the tree down in root, a new folder; false at the first failure.
+bool BuildFiles(const FileTree& tree, const std::wstring& root);
+// A tenth of the files (at least one), another tenth each round, written
+// again with other bytes of the same size; with added, also tree.added new
+// files, as a live tree looks before a restore.
+bool ChangeFiles(const FileTree& tree, const std::wstring& root, int round, bool added = false);
 
 // A whole file (a full path); "" when it cannot be read.
 std::string ReadBytes(const std::wstring& path);
@@ -141,6 +190,9 @@ std::string ItemText(HWND dialog, int id);
 // list), one with exactly this caption, a message box.
 HWND FindMainWindow(DWORD processId);
 HWND FindMessageBox(DWORD processId);
+// Any visible dialog of the process but window: a message box, a dialog, a
+// file dialog, the progress dialog.
+HWND FindOtherDialog(DWORD processId, HWND window);
 HWND WaitDialog(DWORD processId, const std::string& caption, DWORD timeoutMs = kTimeout);
 HWND WaitMessageBox(DWORD processId, DWORD timeoutMs = kTimeout);
 // "<caption>|<text>|<buttons>", the default button marked with '*'.

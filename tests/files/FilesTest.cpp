@@ -13,8 +13,6 @@
 
 namespace {
 
-const DWORD kShown = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY
-    | FILE_ATTRIBUTE_REPARSE_POINT;
 // A name outside code page 932, and one long enough that three of them
 // take a path past MAX_PATH.
 const std::wstring kOddName = L"\u00e9t\u00e9 \u2713 \U0001F600.ini";
@@ -24,11 +22,6 @@ FILETIME Day(int day)
 {
     ULONGLONG time = 132223104000000000ULL + day * 864000000000ULL; // 2020-01-01 + day
     return FILETIME{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
-}
-
-std::wstring Text(const FILETIME& time)
-{
-    return std::to_wstring((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
 }
 
 // Every level of path's folder is made.
@@ -48,52 +41,12 @@ void Write(const std::wstring& path, const std::string& bytes, int day = 1, DWOR
         ::SetFileAttributesW(name.c_str(), attributes);
 }
 
-std::string Read(const std::wstring& path)
-{
-    CHandle file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string bytes(1 << 20, '\0'), all;
-    for (DWORD read = 0; ::ReadFile(file, &bytes[0], 1 << 20, &read, nullptr) && read;)
-        all.append(bytes, 0, read);
-    return all;
-}
-
 BY_HANDLE_FILE_INFORMATION Info(const std::wstring& path)
 {
     BY_HANDLE_FILE_INFORMATION info = {};
     CHandle file(::CreateFileW(LongPath(path).c_str(), 0, 7, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     ::GetFileInformationByHandle(file, &info);
     return info;
-}
-
-// Each name below root, sorted, with what a copy must carry: its kind and
-// attributes, creation and last-write times, and a file's bytes (their hash).
-// Links are shown, never entered.
-std::wstring Describe(const std::wstring& root, const std::wstring& relative = L"")
-{
-    std::vector<std::wstring> lines;
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW((LongPath(JoinPath(root, relative)) + L"\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search, &found)) {
-        std::wstring name = found.cFileName, path = JoinPath(relative, name);
-        if (name == L"." || name == L"..")
-            continue;
-        std::wstring line = path + L" " + std::to_wstring(found.dwFileAttributes & kShown) + L" "
-            + Text(found.ftCreationTime) + L" " + Text(found.ftLastWriteTime);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            line += L" link";
-        else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            line += L"\n" + Describe(root, path);
-        else
-            line += L" " + std::to_wstring(std::hash<std::string>()(Read(JoinPath(root, path))));
-        lines.push_back(line);
-    }
-    if (search != INVALID_HANDLE_VALUE)
-        ::FindClose(search);
-    std::sort(lines.begin(), lines.end());
-    std::wstring text;
-    for (const std::wstring& line : lines)
-        text += line + L"\n";
-    return text;
 }
 
 bool Run(std::wstring commandLine, const std::wstring& directory, const wchar_t* program = nullptr)
@@ -167,25 +120,25 @@ TEST_F(Files, CopyAndMirrorCarryEveryFileAndFolderWithItsBytesTimesAndAttributes
     ASSERT_GT(Path(deep + L"\\long.ini").size(), 300u);
     ::CreateDirectoryW(LongPath(Path(L"Live\\Empty")).c_str(), nullptr);
     ::SetFileAttributesW(LongPath(Path(L"Live\\Sub")).c_str(), FILE_ATTRIBUTE_HIDDEN);
-    const std::wstring live = Describe(Path(L"Live"));
+    const std::wstring live = driver::DumpFiles(Path(L"Live"));
     ASSERT_TRUE(MakeFolderPrivate(m_root, &m_error)) << m_error.code;
     ASSERT_TRUE(CopyFileTree(Path(L"Live"), Path(L"Snap"), L"", CWorkProgress(), &m_error)) << m_error.code;
-    EXPECT_EQ(Describe(Path(L"Snap")), live);
+    EXPECT_EQ(driver::DumpFiles(Path(L"Snap")), live);
 
     Write(Path(L"Live\\Sub\\Inner\\ro.ini"), "changed", 6, FILE_ATTRIBUTE_READONLY);
     Write(Path(L"Live\\Sub\\added.ini"), "added", 1, FILE_ATTRIBUTE_READONLY);
     ASSERT_TRUE(RemoveFileTree(Path(deep), &m_error));
     ::SetFileAttributesW(LongPath(Path(L"Live\\Sub")).c_str(), FILE_ATTRIBUTE_NORMAL);
     ASSERT_TRUE(MirrorFileTree(Path(L"Snap"), Path(L"Live"), CWorkProgress(), &m_error)) << m_error.code;
-    EXPECT_EQ(Describe(Path(L"Live")), live);
+    EXPECT_EQ(driver::DumpFiles(Path(L"Live")), live);
     // Into a folder that is gone with its parent.
     ASSERT_TRUE(MirrorFileTree(Path(L"Snap"), Path(L"Gone\\Live"), CWorkProgress(), &m_error));
-    EXPECT_EQ(Describe(Path(L"Gone\\Live")), live);
+    EXPECT_EQ(driver::DumpFiles(Path(L"Gone\\Live")), live);
 
     ASSERT_TRUE(CopyFileTree(Path(L"Live\\Sub\\hidden.dat"), Path(L"One.dat"), L"", CWorkProgress(), &m_error));
     Write(Path(L"Live\\Sub\\hidden.dat"), "other", 7);
     ASSERT_TRUE(MirrorFileTree(Path(L"One.dat"), Path(L"Live\\Sub\\hidden.dat"), CWorkProgress(), &m_error));
-    EXPECT_EQ(Describe(Path(L"Live\\Sub")), Describe(Path(L"Snap\\Sub")));
+    EXPECT_EQ(driver::DumpFiles(Path(L"Live\\Sub")), driver::DumpFiles(Path(L"Snap\\Sub")));
 }
 
 // A capture over the last snapshot shares each file that has not changed
@@ -199,18 +152,18 @@ TEST_F(Files, UnchangedFilesAreHardLinkedFromTheReferenceAndEverythingElseIsCopi
     ASSERT_TRUE(CopyFileTree(Path(L"Live"), Path(L"Old"), L"", CWorkProgress(), &m_error));
     Write(Path(L"Live\\changed.ini"), "after!", 2);
     ASSERT_TRUE(CopyFileTree(Path(L"Live"), Path(L"New"), Path(L"Old"), CWorkProgress(), &m_error));
-    EXPECT_EQ(Describe(Path(L"New")), Describe(Path(L"Live")));
+    EXPECT_EQ(driver::DumpFiles(Path(L"New")), driver::DumpFiles(Path(L"Live")));
     EXPECT_EQ(Info(Path(L"New\\Sub\\same.ini")).nNumberOfLinks, 2u);
     EXPECT_EQ(Info(Path(L"New\\a.ini")).nNumberOfLinks, 2u);
     for (const wchar_t* copied : {L"New\\changed.ini", L"New\\ro.ini", L"Live\\a.ini", L"Live\\Sub\\same.ini"})
         EXPECT_EQ(Info(Path(copied)).nNumberOfLinks, 1u) << copied;
-    const std::wstring taken = Describe(Path(L"New"));
+    const std::wstring taken = driver::DumpFiles(Path(L"New"));
     ASSERT_TRUE(RemoveFileTree(Path(L"Old"), &m_error)) << m_error.code;
     EXPECT_FALSE(PathExists(Path(L"Old")));
-    EXPECT_EQ(Describe(Path(L"New")), taken);
+    EXPECT_EQ(driver::DumpFiles(Path(L"New")), taken);
     EXPECT_TRUE(RenameFileTree(Path(L"New"), Path(L"Renamed"), &m_error));
     EXPECT_FALSE(RenameFileTree(Path(L"Renamed"), Path(L"Live"), &m_error));
-    EXPECT_EQ(Describe(Path(L"Renamed")), taken);
+    EXPECT_EQ(driver::DumpFiles(Path(L"Renamed")), taken);
 }
 
 // A mirror replaces only what differs: a matching file stays the same file.
@@ -228,7 +181,7 @@ TEST_F(Files, MirrorLeavesMatchingFilesAndLinksAloneAndRemovesWhatTheSnapshotLac
     Write(Path(L"Live\\a.ini"), "changed", 2);
     Write(Path(L"Live\\New\\added.ini"), "added");
     ASSERT_TRUE(MirrorFileTree(Path(L"Snap"), Path(L"Live"), CWorkProgress(), &m_error)) << m_error.code;
-    EXPECT_EQ(Read(Path(L"Live\\a.ini")) + "|" + Read(Path(L"Live\\Linked\\inside.ini")), "alpha|elsewhere");
+    EXPECT_EQ(driver::ReadBytes(Path(L"Live\\a.ini")) + "|" + driver::ReadBytes(Path(L"Live\\Linked\\inside.ini")), "alpha|elsewhere");
     EXPECT_FALSE(PathExists(Path(L"Live\\New")));
     EXPECT_EQ(Info(Path(L"Live\\keep.ini")).nFileIndexLow, kept);
 
@@ -236,7 +189,7 @@ TEST_F(Files, MirrorLeavesMatchingFilesAndLinksAloneAndRemovesWhatTheSnapshotLac
     ASSERT_TRUE(MirrorFileTree(Path(L"Nothing"), Path(L"Live"), CWorkProgress(), &m_error)) << m_error.code;
     EXPECT_TRUE(GetPathKind(Path(L"Live\\Linked")) == PathKind::Link && !PathExists(Path(L"Live\\a.ini")));
     EXPECT_TRUE(RemoveFileTree(Path(L"Live"), &m_error));
-    EXPECT_EQ(Read(Path(L"Target\\inside.ini")), "elsewhere");
+    EXPECT_EQ(driver::ReadBytes(Path(L"Target\\inside.ini")), "elsewhere");
     EXPECT_TRUE(CopyFileTree(Path(L"Nothing"), Path(L"Absent"), L"", CWorkProgress(), &m_error, &absent) && absent);
     EXPECT_FALSE(PathExists(Path(L"Absent")));
 
@@ -244,7 +197,7 @@ TEST_F(Files, MirrorLeavesMatchingFilesAndLinksAloneAndRemovesWhatTheSnapshotLac
     EXPECT_FALSE(MirrorFileTree(Path(L"Snap"), Path(L"Live\\Linked"), CWorkProgress(), &m_error));
     EXPECT_EQ(m_error.code, ERROR_LINK_REFUSED);
     EXPECT_FALSE(MirrorFileTree(Path(L"Nothing"), Path(L"Live\\Linked"), CWorkProgress(), &m_error));
-    EXPECT_EQ(Describe(Path(L"Target")), Describe(Path(L"Live\\Linked")));
+    EXPECT_EQ(driver::DumpFiles(Path(L"Target")), driver::DumpFiles(Path(L"Live\\Linked")));
 }
 
 // A program holding a file open without sharing stops a capture (nothing is
@@ -257,7 +210,7 @@ TEST_F(Files, AFileHeldOpenWithoutSharingFailsCopyAndMirrorNamingItAndTheMirrorC
     Write(Path(L"Live\\a.ini"), "changed", 2);
     Write(Path(L"Live\\Sub\\locked.ini"), "changed too", 2);
     Write(Path(L"Live\\added.ini"), "added");
-    const std::wstring live = Describe(Path(L"Live"));
+    const std::wstring live = driver::DumpFiles(Path(L"Live"));
     {
         CHandle locked(::CreateFileW(LongPath(Path(L"Live\\Sub\\locked.ini")).c_str(), GENERIC_READ | GENERIC_WRITE,
                                      0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -268,7 +221,7 @@ TEST_F(Files, AFileHeldOpenWithoutSharingFailsCopyAndMirrorNamingItAndTheMirrorC
         EXPECT_EQ(m_error.path, Path(L"Live\\Sub\\locked.ini"));
         EXPECT_FALSE(PathExists(Path(L"New")));
     }
-    EXPECT_EQ(Describe(Path(L"Live")), live);
+    EXPECT_EQ(driver::DumpFiles(Path(L"Live")), live);
     CHandle shared(::CreateFileW(LongPath(Path(L"Live\\a.ini")).c_str(), GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_TRUE(CopyFileTree(Path(L"Live"), Path(L"New"), L"", CWorkProgress(), &m_error)) << m_error.code;
