@@ -428,10 +428,11 @@ TEST_F(LaunchTest, ACloseDuringAQuestionWaitsForTheAnswerAndThenStartsOnlyWhatKe
         EXPECT_NE(asked.find(FromUtf8(step.asks)), std::string::npos) << asked;
         EXPECT_TRUE(box && Answer(box, step.answer) && launcher.WaitExit(60000)) << step.asks;
         // No keeps the changes made outside as a generation of the entry that left them.
-        if (step.button == IDOK)
+        if (step.button == IDOK) {
             EXPECT_EQ(Dump(HKEY_LOCAL_MACHINE, SnapshotPath(1)) + Dump(HKEY_LOCAL_MACHINE, std::string(kStoreRoot) + "\\LeftBy") +
                           GetString(HKEY_LOCAL_MACHINE, SnapshotPath(1) + ".g2", "Color"),
                       left + "outside");
+        }
     }
     EXPECT_EQ(GetString(HKEY_CURRENT_USER, kSettingsPath, "Color") + Snapshot(2), "outsideoutside");
     EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"A", "B"}));
@@ -675,8 +676,9 @@ TEST_F(LaunchTest, SettingsFilesChangedOutsideHeldOpenOrLinkedLoseNothing)
         SelectRow(main, IDC_PROGRAM_LIST, row);
         Click(main, IDC_REACQUIRE);
         NextBox(IDYES);
-        if (!box.empty())
+        if (!box.empty()) {
             EXPECT_EQ(NextBox(IDOK), box);
+        }
         EXPECT_TRUE(WaitUntil([&] { return WrittenAt(save + std::to_wstring(row + 1) + L"\\paths.txt") && Idle(main); }));
         launcher.Kill();
     };
