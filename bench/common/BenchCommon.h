@@ -154,7 +154,6 @@ inline std::vector<Series> RunRounds(std::vector<Trial>& trials, const std::stri
 class Output {
 public:
     explicit Output(const char* path) : m_file(path && *path ? std::fopen(path, "a") : nullptr, &std::fclose) {}
-
     void Lines(std::initializer_list<std::string> lines)
     {
         for (const std::string& text : lines)

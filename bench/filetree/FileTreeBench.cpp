@@ -198,8 +198,9 @@ Block RunTree(const FileTree& tree, int reps, const std::wstring& root, bool ver
     // The snapshot and one generation, as two captures leave them.
     for (int capture = 0; capture < 2 && err.empty(); ++capture)
         err = OurCapture(live, snapshot, generation.get());
-    for (const std::string& step : {PlainCopy(live, unsafe), OurCopy(live, restoreSnapshot), OurCopy(live, restoreLive)})
-        err = err.empty() ? step : err;
+    err = err.empty() ? PlainCopy(live, unsafe) : err;
+    err = err.empty() ? OurCopy(live, restoreSnapshot) : err;
+    err = err.empty() ? OurCopy(live, restoreLive) : err;
     std::fprintf(stderr, "built %s in %.0f ms\n", tree.name.c_str(), NowMs() - t0);
     if (!err.empty()) {
         block.notes.push_back("set-up failed: " + err);

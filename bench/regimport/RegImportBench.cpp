@@ -9,8 +9,6 @@
 //
 // Usage: bench_regimport [results-file] [--quick]
 #include <windows.h>
-#include <cwchar>
-#include <cstring>
 
 #include "bench/common/BenchCommon.h"
 #include "framework/Scoped.h"
